@@ -1,0 +1,5 @@
+#pragma once
+
+#include "platform/form.h"
+
+const platform::FormSpec& mainFormSpec();

@@ -1,0 +1,84 @@
+#include "main_window/vorbix_loader.h"
+
+#include <cassert>
+
+#include "main_window/main_form.h"
+
+namespace {
+VorbixLoader* g_main = nullptr;
+}
+
+VorbixLoader& theMainWindow() {
+    assert(g_main);
+    return *g_main;
+}
+
+VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::CommPort& comm,
+                           platform::Files& files_, const platform::Clock& clock_)
+    : ui(ui_),
+      form(form_),
+      files(files_),
+      clock(clock_),
+      Text1(form_.textBox("Text1")),
+      Timer1(form_.timer("Timer1")),
+      PORT_BPS(form_.label("PORT_BPS")),
+      AND_CLR(form_.checkBox("AND_CLR")),
+      PORT_SET(form_.button("PORT_SET")),
+      down_load(form_.button("down_load")),
+      FILE_SAVE(form_.button("FILE_SAVE")),
+      FILE_LOAD(form_.button("FILE_LOAD")),
+      MSComm1(comm) {
+    g_main = this;
+    down_load.onClick = [this] { down_load_Click(); };
+    PORT_SET.onClick = [this] { PORT_SET_Click(); };
+    FILE_SAVE.onClick = [this] { FILE_SAVE_Click(); };
+    FILE_LOAD.onClick = [this] { FILE_LOAD_Click(); };
+    Timer1.onTimer = [this] { Timer1_Timer(); };
+    MSComm1.onComm = [this] { MSComm1_OnComm(); };
+    form.onUnload = [this] { Form_Unload(); };
+}
+
+VorbixLoader::~VorbixLoader() {
+    MSComm1.onComm = nullptr;
+    if (g_main == this) g_main = nullptr;
+}
+
+const platform::FormSpec& VorbixLoader::formSpec() {
+    return mainFormSpec();
+}
+
+platform::Answer VorbixLoader::msgBox(const std::string& text, platform::Icon icon,
+                                      platform::Buttons buttons) {
+    return ui.msgBox(text, icon, buttons);
+}
+
+void VorbixLoader::setTransferBusy() {
+    PORT_SET.setEnabled(false);
+    AND_CLR.setEnabled(false);
+    down_load.setEnabled(false);
+    FILE_SAVE.setEnabled(false);
+    FILE_LOAD.setEnabled(false);
+    form.setMousePointer(platform::PointerHourglass);
+}
+
+void VorbixLoader::setTransferIdle() {
+    PORT_SET.setEnabled(true);
+    AND_CLR.setEnabled(true);
+    down_load.setEnabled(true);
+    FILE_SAVE.setEnabled(true);
+    FILE_LOAD.setEnabled(true);
+    form.setMousePointer(platform::PointerDefault);
+}
+
+void VorbixLoader::OpenCommPort() {
+    if (MSComm1.portOpen()) MSComm1.setPortOpen(false);
+    Timer1.setEnabled(false);
+    MSComm1.setCommPort(PORT_NO);
+    MSComm1.setSettings(BPS_ + ",n,8,1");
+    MSComm1.setInputLen(1);
+    MSComm1.setRThreshold(1);
+    PORT_BPS.setCaption(BPS_ + "bps");
+    MSComm1.setPortOpen(true);
+    MSComm1.setInBufferCount(0);
+    MSComm1.output("\r");
+}

@@ -1,0 +1,84 @@
+// The main window: all state that lasts for the run, the serial link and the handlers.
+// Handlers of each subsystem are defined in that subsystem's folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/comm_port.h"
+#include "platform/files.h"
+#include "platform/form.h"
+
+class VorbixLoader {
+  public:
+    static constexpr const char* Title = "VorbixLoader";
+    static const platform::FormSpec& formSpec();
+
+    // `form` must have been created from formSpec().
+    VorbixLoader(platform::Ui& ui, platform::Form& form, platform::CommPort& comm,
+                 platform::Files& files, const platform::Clock& clock);
+    ~VorbixLoader();
+    VorbixLoader(const VorbixLoader&) = delete;
+    VorbixLoader& operator=(const VorbixLoader&) = delete;
+
+    // Fields, in declaration order.
+    int16_t PORT_NO = 0;
+    std::string BPS_;
+    std::string PASS_NAME;
+    int16_t SettingsFileNo = 0;
+    int16_t SettingsChanged = 0;
+    std::string RxLine;
+    int16_t RxError = 0;
+    int16_t TimeoutTicks = 0;
+
+    platform::Ui& ui;
+    platform::Form& form;
+    platform::Files& files;
+    const platform::Clock& clock;
+
+    // Controls.
+    platform::TextBox& Text1;
+    platform::Timer& Timer1;
+    platform::Label& PORT_BPS;
+    platform::CheckBox& AND_CLR;
+    platform::Button& PORT_SET;
+    platform::Button& down_load;
+    platform::Button& FILE_SAVE;
+    platform::Button& FILE_LOAD;
+    platform::CommPort& MSComm1;
+
+    // Life cycle (main_window/).
+    void Form_Load();
+    void Form_Unload();
+    void OpenCommPort();
+    // OpenCommPort, reporting a failure in a message box instead of raising it.
+    bool tryOpenCommPort();
+    void setTransferBusy();
+    void setTransferIdle();
+    platform::Answer msgBox(const std::string& text, platform::Icon icon,
+                            platform::Buttons buttons = platform::Buttons::Ok);
+
+    // Download (download/).
+    static constexpr int16_t TimeoutReload = 60;
+    static constexpr size_t RxLineLimit = 260;
+    void down_load_Click();
+    void MSComm1_OnComm();
+    void Timer1_Timer();
+
+    // Port settings (port_settings/).
+    void LoadPortSettings();
+    void SavePortSettings();
+    void PORT_SET_Click();
+
+    // Record files (record_files/).
+    void FILE_SAVE_Click();
+    void FILE_LOAD_Click();
+
+  private:
+    void receiveStep();
+    void finishDownload();
+};
+
+// The one main window of the process; the dialogs reach it through here.
+VorbixLoader& theMainWindow();

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct Date {
+    int year = 0, month = 0, day = 0;
+};
+
+class Clock {
+  public:
+    virtual ~Clock() = default;
+    virtual Date today() const = 0;  // local date
+};
+
+class SystemClock : public Clock {
+  public:
+    Date today() const override;
+};
+
+// The process's current directory as a full path.
+std::string currentDirectory();
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#include "platform/fatal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "platform/error.h"
+
+namespace platform {
+
+namespace {
+ErrorReport g_report;
+
+[[noreturn]] void fail(int number, const std::string& description) noexcept {
+    try {
+        if (g_report) g_report(number, description);
+    } catch (...) {
+    }
+    std::fprintf(stderr, "error %d: %s\n", number, description.c_str());
+    std::_Exit(EXIT_FAILURE);
+}
+}  // namespace
+
+void setErrorReport(ErrorReport report) {
+    g_report = std::move(report);
+}
+
+void runHandler(const std::function<void()>& handler) noexcept {
+    try {
+        if (handler) handler();
+    } catch (const RuntimeError& e) {
+        fail(e.number(), e.description());
+    } catch (const std::exception& e) {
+        fail(err::Internal, e.what());
+    } catch (...) {
+        fail(err::Internal, "unknown error");
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+// Sequential files by number, opened just before use and closed right after.
+// An output file is written to a temporary file beside its target and renamed over it
+// when closed, so a failure never leaves a truncated file behind.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class Files {
+  public:
+    Files();
+    ~Files();  // drops unfinished output files
+    Files(const Files&) = delete;
+    Files& operator=(const Files&) = delete;
+
+    int16_t freeFile() const;  // the lowest number not open
+    void openInput(int16_t n, const std::string& path);
+    void openOutput(int16_t n, const std::string& path);
+    void print(int16_t n, std::string_view bytes);
+    std::string readAll(int16_t n);
+    // The bytes up to the next CR or LF; a CR LF pair ends one line. Throws at the end.
+    std::string lineInput(int16_t n);
+    bool eof(int16_t n);
+    // Finishes the file (an output file replaces its target); closing a number that is
+    // not open does nothing.
+    void close(int16_t n);
+    // Closes without finishing: an output file's target stays as it was.
+    void discard(int16_t n) noexcept;
+    void closeAll();
+    bool isOpen(int16_t n) const { return open_.count(n) != 0; }
+
+  private:
+    struct File;
+    File& get(int16_t n);
+    void fill(File& f);
+    void flush(File& f);
+    std::map<int16_t, std::unique_ptr<File>> open_;
+};
+
+}  // namespace platform

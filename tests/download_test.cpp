@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "main_window/vorbix_loader.h"
+#include "tests/support/fakes.h"
+
+namespace {
+
+using platform::Icon;
+
+struct Download : ::testing::Test {
+    fake::Log log;
+    fake::Ui ui{&log};
+    fake::Form form{VorbixLoader::formSpec(), &log};
+    fake::CommPort comm{&log};
+    platform::Files files;
+    fake::Clock clock;
+    VorbixLoader vl{ui, form, comm, files, clock};
+    fake::TextBox& text = form.ftext("Text1");
+
+    void SetUp() override {
+        vl.PORT_NO = 1;
+        vl.BPS_ = "57600";
+        vl.OpenCommPort();
+        comm.sent.clear();
+        log.clear();
+    }
+    void send(const std::string& bytes) { comm.receive(bytes); }
+    bool busy() const {
+        for (auto* n : {"PORT_SET", "down_load", "FILE_SAVE", "FILE_LOAD"})
+            if (const_cast<fake::Form&>(form).fbutton(n).enabled()) return false;
+        return !const_cast<fake::Form&>(form).fcheck("AND_CLR").enabled() && form.pointer == 11;
+    }
+    size_t indexOf(const std::string& entry) const {
+        return std::find(log.begin(), log.end(), entry) - log.begin();
+    }
+};
+
+TEST_F(Download, StartSendsCommandPerCheckBoxInOrder) {
+    text.value = "old\r\n";
+    vl.down_load_Click();
+    EXPECT_EQ(comm.sent, "DOWN\r");
+    EXPECT_EQ(text.value, "");
+    EXPECT_TRUE(busy());
+    EXPECT_TRUE(form.ftimer("Timer1").enabled());
+    EXPECT_EQ(vl.TimeoutTicks, 60);
+    const fake::Log expected{"PORT_SET.disabled",  "AND_CLR.disabled",   "down_load.disabled",
+                             "FILE_SAVE.disabled", "FILE_LOAD.disabled", "pointer=11",
+                             "InBufferCount=0",    "Text1.text=",        "Output=DOWN\r",
+                             "Timer1.enabled"};
+    EXPECT_EQ(log, expected);
+
+    form.fcheck("AND_CLR").v = 1;
+    comm.sent.clear();
+    vl.down_load_Click();
+    EXPECT_EQ(comm.sent, "CLDWN\r");
+}
+
+TEST_F(Download, WholeDownloadRepliesBeforeListingAndFinishes) {
+    vl.down_load_Click();
+    comm.sent.clear();
+    log.clear();
+    send("02ST:7\r0612.3452=\r");
+    EXPECT_EQ(comm.sent, "OK\rOK\r");
+    EXPECT_EQ(text.value, "12.345\r\n");
+    EXPECT_LT(indexOf("Output=OK\r") + 1, indexOf("Text1.insert=12.345\r\n") + 1);
+    ASSERT_TRUE(busy());
+    // While the end box is open the controls are already idle and the timer stopped.
+    bool idleAtBox = false;
+    ui.onMsgBox = [&] {
+        idleAtBox = form.fbutton("down_load").enabled() && form.pointer == 0 &&
+                    !form.ftimer("Timer1").enabled();
+    };
+    log.clear();
+    send("02EN93\r");
+    EXPECT_EQ(comm.sent, "OK\rOK\rOK\r");
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "!! Down load end !!");
+    EXPECT_EQ(ui.boxes[0].icon, Icon::None);
+    EXPECT_TRUE(idleAtBox);
+    EXPECT_EQ(log.front(), "Output=OK\r");
+    EXPECT_EQ(vl.RxLine, "");
+    EXPECT_EQ(vl.TimeoutTicks, 60);
+}
+
+TEST_F(Download, LineErrorsAnswerErOnlyForTheirLine) {
+    vl.down_load_Click();
+    comm.sent.clear();
+    for (int16_t code : {1004, 1006, 1009}) {
+        comm.lineError(code);
+        send("0612.3452=\r");
+        send("0612.3452=\r");
+        EXPECT_EQ(comm.sent, "ER\rOK\r") << code;
+        comm.sent.clear();
+    }
+    for (int16_t code : {1002, 1008, 7}) {
+        comm.lineError(code);
+        send("0612.3452=\r");
+        EXPECT_EQ(comm.sent, "OK\r") << code;
+        comm.sent.clear();
+    }
+    EXPECT_EQ(text.value, "12.345\r\n12.345\r\n12.345\r\n12.345\r\n12.345\r\n12.345\r\n");
+}
+
+TEST_F(Download, BadLinesAreAnsweredErAndNotListed) {
+    vl.down_load_Click();
+    comm.sent.clear();
+    send("0612.345\n2=\r");  // LF before the CR is part of the line
+    send("0612.3452=\r\n");  // LF after the CR starts the next line...
+    send("02ST:7\r");        // ...which then fails
+    send("\r");              // empty line
+    send("0000\r");          // empty payload: listed as an empty line
+    send("02st>7\r");        // lower case: a lap
+    EXPECT_EQ(comm.sent, "ER\rOK\rER\rER\rOK\rOK\r");
+    EXPECT_EQ(text.value, "12.345\r\n\r\nst\r\n");
+}
+
+TEST_F(Download, OverlongLineIsCappedAndStillAnswered) {
+    vl.down_load_Click();
+    comm.sent.clear();
+    send(std::string(100000, '7'));
+    EXPECT_EQ(vl.RxLine.size(), VorbixLoader::RxLineLimit);
+    send("\r");
+    EXPECT_EQ(comm.sent, "ER\r");
+    // A maximal frame (259 characters) still fits.
+    send("??" + std::string(255, 'a') + "9?\r");  // 255 * 97 AND 255 = 159
+    EXPECT_EQ(comm.sent, "ER\rOK\r");
+}
+
+TEST_F(Download, RecordsGoToCaretAndReplaceSelection) {
+    vl.down_load_Click();
+    send("0612.3452=\r0612.3452=\r");
+    text.selStart = 0;  // the operator clicks at the start
+    send("02ab<3\r");
+    EXPECT_EQ(text.value, "ab\r\n12.345\r\n12.345\r\n");
+    text.selStart = 4;
+    text.selLength = 8;  // selects "12.345\r\n"
+    send("02cd<7\r");
+    EXPECT_EQ(text.value, "ab\r\ncd\r\n12.345\r\n");
+}
+
+TEST_F(Download, LinesWhileIdleAreStillAnsweredAndListed) {
+    send("0612.3452=\r02EN93\r");
+    EXPECT_EQ(comm.sent, "OK\rOK\r");
+    EXPECT_EQ(text.value, "12.345\r\n");
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "!! Down load end !!");
+}
+
+TEST_F(Download, WatchdogEndsSixtyTicksAfterStartOrLastCr) {
+    vl.down_load_Click();
+    for (int i = 0; i < 59; ++i) vl.Timer1_Timer();
+    EXPECT_TRUE(ui.boxes.empty());
+    send("0612.3452=\r");  // reloads
+    for (int i = 0; i < 59; ++i) vl.Timer1_Timer();
+    send(std::string(500, '1'));  // characters without CR do not reload
+    EXPECT_TRUE(ui.boxes.empty());
+    bool busyAtBox = false;
+    ui.onMsgBox = [&] { busyAtBox = busy() && !form.ftimer("Timer1").enabled(); };
+    vl.Timer1_Timer();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, " !! Time over !!");
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Critical);
+    EXPECT_TRUE(busyAtBox);
+    EXPECT_FALSE(busy());
+    EXPECT_EQ(form.pointer, 0);
+    EXPECT_EQ(text.value, "12.345\r\n");  // what was listed stays
+}
+
+TEST_F(Download, FailingReplyStillListsAndFinishes) {
+    vl.down_load_Click();
+    comm.failOutput = true;
+    send("0612.3452=\r02EN93\r");
+    EXPECT_EQ(text.value, "12.345\r\n");
+    EXPECT_FALSE(busy());
+    EXPECT_EQ(ui.boxes.size(), 1u);
+}
+
+TEST_F(Download, StartReopensALostLink) {
+    comm.open = false;  // hung up
+    vl.down_load_Click();
+    EXPECT_EQ(comm.opens, 2);
+    EXPECT_EQ(comm.sent, "\rDOWN\r");
+    EXPECT_TRUE(busy());
+}
+
+TEST_F(Download, StartThatFailsKeepsRecordsAndReturnsToIdle) {
+    text.value = "12.345\r\n";
+    comm.open = false;
+    comm.failOpen = true;
+    vl.down_load_Click();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Critical);
+    EXPECT_EQ(text.value, "12.345\r\n");
+    EXPECT_TRUE(form.fbutton("down_load").enabled());
+
+    comm.failOpen = false;
+    comm.open = true;
+    comm.failOutput = true;  // fails after the text was cleared
+    vl.down_load_Click();
+    EXPECT_EQ(text.value, "12.345\r\n");
+    EXPECT_FALSE(form.ftimer("Timer1").enabled());
+    EXPECT_FALSE(busy());
+}
+
+TEST_F(Download, OpenCommPortStepsInOrder) {
+    vl.PORT_NO = 3;
+    vl.BPS_ = "19200";
+    log.clear();
+    vl.OpenCommPort();
+    const fake::Log expected{"PortOpen=false",       "Timer1.disabled", "CommPort=3",
+                             "Settings=19200,n,8,1", "InputLen=1",      "RThreshold=1",
+                             "PortOpen=true",        "InBufferCount=0", "Output=\r"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(form.flabel("PORT_BPS").text, "19200bps");
+}
+
+}  // namespace

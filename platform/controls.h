@@ -46,6 +46,7 @@ struct OptionButton {
     // Setting true clears the other buttons of the group; raises no click.
     virtual void setValue(bool on) = 0;
     virtual bool value() const = 0;
+    virtual void setToolTip(const std::string& tip) = 0;
     Handler onClick;  // the operator chose this button
 };
 

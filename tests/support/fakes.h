@@ -79,6 +79,8 @@ struct OptionButton : platform::OptionButton {
         on = v;
     }
     bool value() const override { return on; }
+    void setToolTip(const std::string& t) override { tip = t; }
+    std::string tip;
 };
 
 struct ComboBox : platform::ComboBox {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The places that hold folders, standing in for drives: "/" first, then the mounted
+// volumes an operator would carry files on (removable media, other disks).
+std::vector<std::string> places();
+
+// The place that holds `path` (the longest place that is a prefix of it), "/" at least.
+std::string placeOf(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the main build (unit, window,
+# integration and end-to-end tests), the unit and integration tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")"
+. tools/scripts/deps.sh
+vl_install_missing
+
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVL_SANITIZE=ON -DVL_GUI=OFF -DVL_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure -j"$jobs" -L 'unit|integration'
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVL_FUZZ=ON \
+  -DVL_GUI=OFF -DVL_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_targets
+for f in build-fuzz/fuzz/*_fuzz; do
+  echo "== $(basename "$f")"
+  "$f" -runs=100000 -max_total_time=30 -print_final_stats=0 2>&1 | tail -n 2
+done

@@ -1,0 +1,453 @@
+#include "platform/serial/termios_comm_port.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/error.h"
+#include "platform/fatal.h"
+#include "platform/serial_device.h"
+
+namespace platform {
+
+namespace {
+
+struct Speed {
+    unsigned baud;
+    speed_t constant;
+};
+
+// Speed 0 is left out on purpose: on a terminal it means "hang up" and drops DTR.
+constexpr Speed Speeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+std::optional<speed_t> speedConstant(unsigned baud) {
+    for (const auto& s : Speeds)
+        if (s.baud == baud) return s.constant;
+    return std::nullopt;
+}
+
+constexpr auto OutputTimeout = std::chrono::seconds(2);
+constexpr size_t MaxReadPerWakeUp = 64 * 1024;  // the rest waits for the next wake-up
+constexpr size_t MaxPendingEvents = 1024;       // line errors nobody reads are dropped beyond
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The pid in a UUCP lock file (ASCII, or the old 4-byte binary form); 0 when it holds
+// none, -1 when it exists but cannot be read, so it cannot be judged stale.
+pid_t lockHolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno == ENOENT ? 0 : -1;
+    char text[32] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n < 0) return -1;
+    if (n == 4 && !(text[0] == ' ' || (text[0] >= '0' && text[0] <= '9'))) {
+        int32_t binary = 0;
+        std::memcpy(&binary, text, sizeof binary);
+        return binary > 0 ? binary : 0;
+    }
+    char* end = nullptr;
+    const long pid = std::strtol(text, &end, 10);
+    return pid > 0 && pid <= 0x3fffffff ? static_cast<pid_t>(pid) : 0;
+}
+
+bool alive(pid_t pid) {
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
+// Closes a descriptor unless released, so a failing open leaves nothing behind.
+struct FdGuard {
+    int fd;
+    ~FdGuard() {
+        if (fd >= 0) ::close(fd);
+    }
+    int release() {
+        const int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
+}  // namespace
+
+std::optional<unsigned> settingsSpeed(std::string_view s) {
+    std::vector<std::string_view> parts;
+    for (size_t start = 0;;) {
+        const size_t comma = s.find(',', start);
+        parts.push_back(s.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    if (parts.size() != 4) return std::nullopt;
+    const auto speed = parts[0];
+    if (speed.empty() || speed.size() > 7) return std::nullopt;
+    unsigned baud = 0;
+    for (char c : speed) {
+        if (c < '0' || c > '9') return std::nullopt;
+        baud = baud * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (parts[1] != "n" && parts[1] != "N") return std::nullopt;
+    if (parts[2] != "8" || parts[3] != "1") return std::nullopt;
+    if (!speedConstant(baud)) return std::nullopt;
+    return baud;
+}
+
+TermiosCommPort::TermiosCommPort() = default;
+
+TermiosCommPort::~TermiosCommPort() {
+    close();
+}
+
+std::string TermiosCommPort::name() const {
+    return "COM" + std::to_string(port_);
+}
+
+void TermiosCommPort::setPortOpen(bool open) {
+    if (open)
+        this->open();
+    else
+        close();
+}
+
+void TermiosCommPort::setCommPort(int16_t n) {
+    if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
+    if (n < 1) throw RuntimeError(err::InvalidPortNumber, "Invalid port number");
+    port_ = n;
+}
+
+void TermiosCommPort::setSettings(const std::string& settings) {
+    const auto speed = settingsSpeed(settings);
+    if (!speed)
+        throw RuntimeError(err::InvalidPropertyValue,
+                           "Invalid property value: serial settings \"" + settings + "\"");
+    const auto oldSettings = settings_;
+    const auto oldSpeed = speed_;
+    settings_ = settings;
+    speed_ = *speed;
+    if (!portOpen()) return;
+    try {
+        applySettings(fd_);
+    } catch (...) {
+        settings_ = oldSettings;
+        speed_ = oldSpeed;
+        throw;
+    }
+}
+
+void TermiosCommPort::setInputLen(int16_t n) {
+    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InputLen");
+    inputLen_ = n;
+}
+
+void TermiosCommPort::setRThreshold(int16_t n) {
+    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: RThreshold");
+    rThreshold_ = n;
+}
+
+void TermiosCommPort::setInBufferCount(int16_t n) {
+    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
+    if (n != 0)
+        throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InBufferCount");
+    ::tcflush(fd_, TCIFLUSH);
+    decoder_.reset();
+    taken_ += buf_.size();
+    buf_.clear();
+    pending_.clear();
+    overflowed_ = false;
+}
+
+void TermiosCommPort::applySettings(int fd) const {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        throw RuntimeError(err::DeviceUnavailable,
+                           name() + ": " + device_ + " is not a serial port");
+    // Raw 8N1. Line errors stay in the stream as PARMRK marks; no translation of CR or
+    // LF in either direction, no flow control; the modem lines are left as they are.
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | IMAXBEL | IUCLC);
+    t.c_iflag |= INPCK | PARMRK;
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST | ONLCR | OCRNL | ONOCR | ONLRET);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    const speed_t speed = *speedConstant(speed_);
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0)
+        throw fromErrno(errno, name() + ": cannot set up " + device_);
+    // tcsetattr succeeds when any part was applied; a driver may refuse the speed.
+    termios check{};
+    if (::tcgetattr(fd, &check) != 0 || ::cfgetospeed(&check) != speed)
+        throw RuntimeError(
+            err::InvalidPropertyValue,
+            name() + ": " + device_ + " does not take the speed " + std::to_string(speed_));
+}
+
+std::string TermiosCommPort::takeLockFile(const std::string& lockName,
+                                          const std::string& dev) const {
+    for (const auto& dir : lockDirs_) {
+        if (::access(dir.c_str(), W_OK) != 0) continue;
+        const std::string path = dir + "/" + lockName;
+        // Written beside and linked into place, so nobody ever reads a half-written file.
+        const std::string tmp = dir + "/LTMP." + std::to_string(::getpid());
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) continue;
+        char text[16];
+        const int len = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
+        const bool written = ::write(fd, text, len) == len;
+        ::close(fd);
+        if (!written) {
+            ::unlink(tmp.c_str());
+            continue;
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (::link(tmp.c_str(), path.c_str()) == 0) {
+                ::unlink(tmp.c_str());
+                return path;
+            }
+            if (errno != EEXIST) break;
+            const pid_t holder = lockHolder(path);
+            if (holder != 0 && (holder < 0 || alive(holder))) {
+                ::unlink(tmp.c_str());
+                throw RuntimeError(err::PortAlreadyOpen,
+                                   name() + ": " + dev + " is in use by " +
+                                       (holder > 0 ? "process " + std::to_string(holder)
+                                                   : "another program (" + path + ")"));
+            }
+            ::unlink(path.c_str());  // stale: its process has gone
+        }
+        ::unlink(tmp.c_str());
+        return "";
+    }
+    return "";
+}
+
+void TermiosCommPort::open() {
+    if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
+    const std::string dev = serialDevice(port_);
+    const std::string lockName = "LCK.." + baseName(dev);
+
+    // A lock file of a live process keeps us off the device before we touch it at all.
+    for (const auto& dir : lockDirs_) {
+        const pid_t holder = lockHolder(dir + "/" + lockName);
+        if (holder > 0 && alive(holder))
+            throw RuntimeError(
+                err::PortAlreadyOpen,
+                name() + ": " + dev + " is in use by process " + std::to_string(holder));
+    }
+
+    FdGuard guard{::open(dev.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)};
+    if (guard.fd < 0) {
+        const int e = errno;
+        RuntimeError error = fromErrno(e, name() + ": cannot open " + dev);
+        if (e == ENOENT || e == ENXIO || e == ENODEV)
+            throw RuntimeError(err::InvalidPortNumber, error.description());
+        if (e == EBUSY) throw RuntimeError(err::PortAlreadyOpen, error.description());
+        throw error;
+    }
+    // TIOCEXCL does not keep root out; an advisory lock does, among programs that ask.
+    if (::flock(guard.fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            throw RuntimeError(err::PortAlreadyOpen,
+                               name() + ": " + dev + " is in use by another program");
+        throw fromErrno(errno, name() + ": cannot lock " + dev);
+    }
+    device_ = dev;
+    applySettings(guard.fd);
+    lockFile_ = takeLockFile(lockName, dev);
+
+    fd_ = guard.release();
+    ::tcflush(fd_, TCIFLUSH);
+    serial_icounter_struct counters{};
+    countersWork_ = ::ioctl(fd_, TIOCGICOUNT, &counters) == 0;
+    overruns_ = countersWork_ ? static_cast<uint64_t>(counters.overrun) + counters.buf_overrun : 0;
+
+    ++generation_;
+    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                     [this] { onReadable(); });
+}
+
+void TermiosCommPort::close() {
+    if (!portOpen()) return;
+    notifier_->setEnabled(false);
+    // Inside the notifier's own activation it must outlive the call that is running.
+    if (notifierDepth_ > 0)
+        notifier_.release()->deleteLater();
+    else
+        notifier_.reset();
+    ::close(fd_);  // also drops the advisory lock
+    fd_ = -1;
+    if (!lockFile_.empty() && lockHolder(lockFile_) == ::getpid()) ::unlink(lockFile_.c_str());
+    lockFile_.clear();
+    decoder_.reset();
+    taken_ = 0;
+    buf_.clear();
+    pending_.clear();
+    overflowed_ = false;
+    ++generation_;
+}
+
+void TermiosCommPort::onReadable() {
+    if (!notifier_) return;
+    const uint64_t generation = generation_;
+    // Handlers may run a nested event loop (a modal box); nothing of this port may run
+    // inside it, so the notifier stays off until they return. Bytes wait in the kernel.
+    notifier_->setEnabled(false);
+    ++notifierDepth_;
+    const bool gone = readAvailable();
+    deliver();
+    if (generation == generation_) {
+        if (gone) {
+            std::fprintf(stderr, "%s: %s has gone away; port closed\n", name().c_str(),
+                         device_.c_str());
+            close();
+        } else {
+            notifier_->setEnabled(true);
+        }
+    }
+    --notifierDepth_;
+}
+
+bool TermiosCommPort::readAvailable() {
+    std::string data;
+    std::vector<size_t> errors;
+    char chunk[4096];
+    size_t total = 0;
+    bool gone = false;
+    while (total < MaxReadPerWakeUp) {
+        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+        if (n > 0) {
+            decoder_.feed({chunk, static_cast<size_t>(n)}, data, errors);
+            total += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Woken with nothing to read: a hang-up the read itself does not report.
+            if (total == 0) {
+                pollfd p{fd_, POLLIN, 0};
+                gone = ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
+                       !(p.revents & POLLIN);
+            }
+            break;
+        }
+        gone = true;  // end of file, EIO, ENODEV: the device is no longer there
+        break;
+    }
+    checkOverruns();
+    store(data, errors);
+    return gone;
+}
+
+void TermiosCommPort::checkOverruns() {
+    if (!countersWork_) return;
+    serial_icounter_struct counters{};
+    if (::ioctl(fd_, TIOCGICOUNT, &counters) != 0) return;
+    const uint64_t overruns = static_cast<uint64_t>(counters.overrun) + counters.buf_overrun;
+    // Characters were lost before the ones just read: mark the line they belong to.
+    if (overruns != overruns_) queue(comm::EvOverrun);
+    overruns_ = overruns;
+}
+
+void TermiosCommPort::store(const std::string& data, const std::vector<size_t>& errors) {
+    size_t e = 0;
+    for (size_t i = 0;; ++i) {
+        for (; e < errors.size() && errors[e] == i; ++e) queue(comm::EvFrame);
+        if (i == data.size()) break;
+        if (buf_.size() < InBufferSize) {
+            buf_.push_back(data[i]);
+        } else if (!overflowed_) {
+            overflowed_ = true;
+            queue(comm::EvRxOver);
+        }
+    }
+}
+
+void TermiosCommPort::queue(int16_t code) {
+    if (pending_.size() < MaxPendingEvents) pending_.push_back({taken_ + buf_.size(), code});
+}
+
+std::string TermiosCommPort::input() {
+    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
+    const size_t n = inputLen_ > 0 ? std::min<size_t>(inputLen_, buf_.size()) : buf_.size();
+    std::string s = buf_.substr(0, n);
+    buf_.erase(0, n);
+    taken_ += n;
+    if (buf_.size() < InBufferSize) overflowed_ = false;
+    return s;
+}
+
+void TermiosCommPort::deliver() {
+    const uint64_t generation = generation_;
+    while (generation == generation_) {
+        if (!pending_.empty() && pending_.front().at <= taken_) {
+            event_ = pending_.front().code;
+            pending_.pop_front();
+            runHandler(onComm);
+        } else if (rThreshold_ > 0 && buf_.size() >= static_cast<size_t>(rThreshold_)) {
+            const uint64_t before = taken_;
+            event_ = comm::EvReceive;
+            runHandler(onComm);
+            if (taken_ == before) break;  // the handler reads nothing: do not spin
+        } else {
+            break;
+        }
+    }
+}
+
+void TermiosCommPort::output(const std::string& bytes) {
+    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
+    const auto deadline = std::chrono::steady_clock::now() + OutputTimeout;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            throw fromErrno(errno, name() + ": cannot write to " + device_);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            throw RuntimeError(err::DeviceIoError,
+                               name() + ": " + device_ + " takes no more output");
+        pollfd p{fd_, POLLOUT, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (r < 0 && errno != EINTR)
+            throw fromErrno(errno, name() + ": cannot write to " + device_);
+        if (r > 0 && !(p.revents & POLLOUT) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            throw RuntimeError(err::DeviceIoError, name() + ": " + device_ + " has gone away");
+    }
+}
+
+}  // namespace platform

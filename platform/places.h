@@ -12,4 +12,9 @@ std::vector<std::string> places();
 // The place that holds `path` (the longest place that is a prefix of it), "/" at least.
 std::string placeOf(const std::string& path);
 
+// The same from given inputs: `mounts` is the text of a mount table in the format of
+// /proc/self/mounts.
+std::vector<std::string> placesIn(const std::string& mounts);
+std::string placeOf(const std::string& path, const std::vector<std::string>& among);
+
 }  // namespace platform

@@ -1,0 +1,176 @@
+#include "record_files/file_form.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "main_window/vorbix_loader.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/places.h"
+
+using platform::Answer;
+using platform::Buttons;
+using platform::control;
+using platform::Icon;
+using platform::Kind;
+
+const platform::FormSpec& File_Form::formSpec() {
+    static const platform::FormSpec spec = [] {
+        platform::FormSpec s;
+        s.caption = LoadCaption;  // replaced by the mode when the dialog is created
+        s.clientWidth = 6195;
+        s.clientHeight = 3810;
+        s.font = "Courier New";
+        s.fontPoints = 9;
+        s.controls = {
+            control("Drive1", Kind::DriveList, "", {0, 120, 2895, 345}, 0),
+            control("Dir1", Kind::DirList, "", {0, 600, 2895, 2610}, 1),
+            control("File1", Kind::FileList, "", {3000, 120, 3135, 3150}, 2),
+            control("Label1", Kind::Label, "File name", {120, 3360, 855, 255}),
+            control("Text1", Kind::TextBox, "", {1080, 3360, 3975, 270}, 3),
+            control("Command1", Kind::CommandButton, "OK", {5280, 3360, 855, 375}, 4),
+        };
+        return s;
+    }();
+    return spec;
+}
+
+void File_Form::show(VorbixLoader& main, const std::string& caption) {
+    platform::FormSpec spec = formSpec();
+    spec.caption = caption;
+    std::unique_ptr<platform::Form> form = main.ui.createForm(spec);
+    File_Form dialog(main, *form);
+    dialog.Form_Load();
+    form->showModal();
+}
+
+File_Form::File_Form(VorbixLoader& main_, platform::Form& form)
+    : main(main_),
+      Me(form),
+      Drive1(form.driveList("Drive1")),
+      Dir1(form.dirList("Dir1")),
+      File1(form.fileList("File1")),
+      Text1(form.textBox("Text1")),
+      Command1(form.button("Command1")) {
+    Drive1.onChange = [this] { Drive1_Change(); };
+    Dir1.onChange = [this] { Dir1_Change(); };
+    File1.onClick = [this] { File1_Click(); };
+    Command1.onClick = [this] { Command1_Click(); };
+}
+
+File_Form::~File_Form() {
+    // The form may outlive this object by a moment; it must not call back into it.
+    Drive1.onChange = nullptr;
+    Dir1.onChange = nullptr;
+    File1.onClick = nullptr;
+    Command1.onClick = nullptr;
+}
+
+std::string defaultRecordName(int year, int month, int day) {
+    char date[48];
+    std::snprintf(date, sizeof date, "%02d-%02d-%04d", month, day, year);
+    return std::string("LAP_DAT_") + date;
+}
+
+namespace {
+
+bool listable(const std::string& folder) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return false;
+    ::closedir(d);
+    return true;
+}
+
+}  // namespace
+
+std::string nearestFolder(const std::string& folder) {
+    if (folder.empty()) return platform::currentDirectory();
+    std::string f = folder[0] == '/' ? folder : platform::currentDirectory() + "/" + folder;
+    for (;;) {
+        if (listable(f)) return f;
+        if (f == "/") break;
+        while (f.size() > 1 && f.back() == '/') f.pop_back();
+        auto slash = f.rfind('/');
+        f = slash == 0 ? std::string("/") : f.substr(0, slash);
+    }
+    return platform::currentDirectory();
+}
+
+void File_Form::Form_Load() {
+    File1.setPattern("*.txt");
+    // The folder last used may be gone (a removed stick, a deleted folder); open as close
+    // to it as still exists instead of failing.
+    const std::string folder = nearestFolder(main.PASS_NAME);
+    Drive1.setDrive(platform::placeOf(folder));
+    File1.setPath(folder);
+    Dir1.setPath(folder);
+    const platform::Date d = main.clock.today();
+    Text1.setText(defaultRecordName(d.year, d.month, d.day));
+}
+
+void File_Form::Drive1_Change() {
+    try {
+        Dir1.setPath(Drive1.drive());
+    } catch (const platform::RuntimeError& e) {
+        main.msgBox(e.description(), Icon::Exclamation);
+        Drive1.setDrive("/");
+    }
+}
+
+void File_Form::Dir1_Change() {
+    File1.setPath(Dir1.path());
+}
+
+void File_Form::File1_Click() {
+    const std::string name = File1.fileName();
+    Text1.setText(name.substr(0, name.find('.')));
+}
+
+void File_Form::Command1_Click() {
+    main.PASS_NAME = File1.path();
+    // The separator is always added: in the root folder the name starts with "//".
+    const std::string fullName = File1.path() + "/" + Text1.text() + ".txt";
+    RecordFileNo = main.files.freeFile();
+    if (Me.caption() == SaveCaption)
+        save(fullName);
+    else
+        load(fullName);
+}
+
+void File_Form::save(const std::string& fullName) {
+    struct stat st {};
+    if (::stat(fullName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+        main.msgBox("!! file exists, overwrite? !!", Icon::Exclamation, Buttons::YesNo) !=
+            Answer::Yes)
+        return;
+    try {
+        main.files.openOutput(RecordFileNo, fullName);
+        main.files.print(RecordFileNo, main.Text1.text());
+        main.files.print(RecordFileNo, "\r\n");
+        main.files.close(RecordFileNo);
+    } catch (const platform::RuntimeError& e) {
+        // Files writes beside the target and renames on close, so the records on screen
+        // and any earlier file are both still whole; let the operator choose again.
+        main.files.discard(RecordFileNo);
+        main.msgBox(e.description(), Icon::Exclamation);
+        return;
+    }
+    Me.unload();
+}
+
+void File_Form::load(const std::string& fullName) {
+    try {
+        main.files.openInput(RecordFileNo, fullName);
+        main.Text1.setText("");
+        while (!main.files.eof(RecordFileNo))
+            main.Text1.setSelText(main.files.lineInput(RecordFileNo) + "\r\n");
+        main.files.close(RecordFileNo);
+    } catch (const platform::RuntimeError&) {
+        main.files.discard(RecordFileNo);
+        main.msgBox("!! non file !!", Icon::None);
+        return;
+    }
+    Me.unload();
+}

@@ -1,0 +1,55 @@
+// The file dialog of "file save" and "file load": a place, a folder, a list of record
+// files and a name box. Its caption is its mode.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/form.h"
+
+class VorbixLoader;
+
+class File_Form {
+  public:
+    static constexpr const char* SaveCaption = " SAVE";
+    static constexpr const char* LoadCaption = " LOAD";
+    static const platform::FormSpec& formSpec();
+
+    // Creates the dialog with `caption`, runs Form_Load and shows it modally; returns
+    // once it is closed.
+    static void show(VorbixLoader& main, const std::string& caption);
+
+    // `form` must have been created from formSpec().
+    File_Form(VorbixLoader& main, platform::Form& form);
+    ~File_Form();
+    File_Form(const File_Form&) = delete;
+    File_Form& operator=(const File_Form&) = delete;
+
+    int16_t RecordFileNo = 0;
+
+    VorbixLoader& main;
+    platform::Form& Me;
+    platform::DriveList& Drive1;
+    platform::DirList& Dir1;
+    platform::FileList& File1;
+    platform::TextBox& Text1;
+    platform::Button& Command1;
+
+    void Form_Load();
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click();
+    void Command1_Click();
+
+  private:
+    void save(const std::string& fullName);
+    void load(const std::string& fullName);
+};
+
+// "LAP_DAT_" and the date as MM-DD-YYYY.
+std::string defaultRecordName(int year, int month, int day);
+
+// The folder the dialog opens at for `folder`: the folder itself, or its nearest parent
+// that can still be listed, or else the current directory.
+std::string nearestFolder(const std::string& folder);

@@ -10,8 +10,11 @@ namespace platform {
 
 namespace {
 ErrorReport g_report;
+bool g_failing = false;
 
 [[noreturn]] void fail(int number, const std::string& description) noexcept {
+    // The report is modal: nothing may run while it is open, the program is ending.
+    g_failing = true;
     try {
         if (g_report) g_report(number, description);
     } catch (...) {
@@ -26,6 +29,7 @@ void setErrorReport(ErrorReport report) {
 }
 
 void runHandler(const std::function<void()>& handler) noexcept {
+    if (g_failing) return;
     try {
         if (handler) handler();
     } catch (const RuntimeError& e) {

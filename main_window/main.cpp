@@ -1,0 +1,30 @@
+// The process: one application, one main window, run until the window is closed.
+#include <QApplication>
+
+#include "main_window/vorbix_loader.h"
+#include "platform/clock.h"
+#include "platform/fatal.h"
+#include "platform/files.h"
+#include "platform/qt/qt_ui.h"
+#include "platform/serial/termios_comm_port.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The program ends only through its window's unload handler, never because a dialog
+    // shown during start-up happened to be the last window open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    platform::qt::QtUi ui(VorbixLoader::Title);
+    platform::setErrorReport(
+        [&ui](int number, const std::string& description) { ui.reportError(number, description); });
+
+    auto form = ui.createForm(VorbixLoader::formSpec());
+    platform::TermiosCommPort comm;
+    platform::Files files;
+    platform::SystemClock clock;
+    VorbixLoader window(ui, *form, comm, files, clock);
+
+    platform::runHandler([&] { window.Form_Load(); });
+    form->show();
+    return QApplication::exec();
+}

@@ -1,0 +1,261 @@
+#include "platform/qt/qt_controls.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+#include "platform/fatal.h"
+#include "platform/qt/byte_codec.h"
+#include "platform/qt/qt_ui.h"
+
+namespace platform::qt {
+
+void raiseEvent(const Handler& handler) {
+    if (!handler || eventsStopped()) return;
+    Handler copy = handler;
+    runHandler(copy);
+}
+
+Control::~Control() {
+    for (auto& c : connections_) QObject::disconnect(c);
+}
+
+// --- Button
+
+QtButton::QtButton(QPushButton* w) : w_(w) {
+    w_->setAutoDefault(false);
+    w_->setDefault(false);
+    connections_.push_back(
+        QObject::connect(w_, &QPushButton::clicked, [this] { raiseEvent(onClick); }));
+}
+
+void QtButton::setEnabled(bool on) {
+    w_->setEnabled(on);
+}
+
+bool QtButton::enabled() const {
+    return w_->isEnabled();
+}
+
+QWidget* QtButton::widget() const {
+    return w_;
+}
+
+// --- CheckBox
+
+QtCheckBox::QtCheckBox(QCheckBox* w) : w_(w) {}
+
+void QtCheckBox::setEnabled(bool on) {
+    w_->setEnabled(on);
+}
+
+bool QtCheckBox::enabled() const {
+    return w_->isEnabled();
+}
+
+int QtCheckBox::value() const {
+    return w_->isChecked() ? 1 : 0;
+}
+
+void QtCheckBox::setValue(int v) {
+    w_->setChecked(v != 0);
+}
+
+QWidget* QtCheckBox::widget() const {
+    return w_;
+}
+
+// --- Label
+
+QtLabel::QtLabel(QLabel* w) : w_(w) {
+    w_->setTextFormat(Qt::PlainText);
+    w_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    w_->setWordWrap(true);
+}
+
+void QtLabel::setCaption(const std::string& s) {
+    caption_ = s;
+    w_->setText(decodeUiText(s));
+}
+
+QWidget* QtLabel::widget() const {
+    return w_;
+}
+
+// --- One-line text box
+
+QtLineText::QtLineText(QLineEdit* w) : w_(w) {}
+
+std::string QtLineText::text() const {
+    return encodeUiText(w_->text());
+}
+
+void QtLineText::setText(const std::string& s) {
+    w_->setText(decodeUiText(s));
+    w_->setCursorPosition(0);
+}
+
+void QtLineText::setSelText(const std::string& s) {
+    w_->insert(decodeUiText(s));
+}
+
+QWidget* QtLineText::widget() const {
+    return w_;
+}
+
+// --- Record text
+
+QtRecordText::QtRecordText(QPlainTextEdit* w) : w_(w) {
+    // Read-only, yet the caret stays visible and can be placed, and text selected.
+    w_->setReadOnly(true);
+    w_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    w_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    w_->setWordWrapMode(QTextOption::NoWrap);
+    w_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    w_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    w_->setTabChangesFocus(true);
+    // A download inserts one line at a time; an undo history of them is only cost.
+    w_->setUndoRedoEnabled(false);
+}
+
+std::string QtRecordText::text() const {
+    // Raw text: toPlainText() would turn no-break spaces into spaces.
+    return encodeText(w_->document()->toRawText());
+}
+
+void QtRecordText::setText(const std::string& s) {
+    w_->setPlainText(decodeBytes(s));
+    QTextCursor c = w_->textCursor();
+    c.movePosition(QTextCursor::Start);
+    w_->setTextCursor(c);
+}
+
+void QtRecordText::setSelText(const std::string& s) {
+    // Inserting through a copy moves the widget's own caret along (it sits at the
+    // insertion point) without the cost of setTextCursor; scrolling the caret into view
+    // waits until the handler is done, once for all the lines it inserted.
+    QTextCursor c = w_->textCursor();
+    c.insertText(decodeBytes(s));
+    // The flag lives on the widget, which may outlive this adapter by a moment.
+    static const char* const Pending = "vlScrollPending";
+    if (!w_->property(Pending).toBool()) {
+        w_->setProperty(Pending, true);
+        QPlainTextEdit* w = w_;
+        QTimer::singleShot(0, w, [w] {
+            w->setProperty(Pending, false);
+            w->ensureCursorVisible();
+        });
+    }
+}
+
+QWidget* QtRecordText::widget() const {
+    return w_;
+}
+
+// --- Option button
+
+QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : w_(w), group_(group) {
+    // clicked comes from the operator (mouse, keys) only, never from setChecked.
+    connections_.push_back(
+        QObject::connect(w_, &QRadioButton::clicked, [this] { raiseEvent(onClick); }));
+}
+
+void QtOption::setValue(bool on) {
+    if (on) {
+        w_->setChecked(true);
+    } else if (w_->isChecked()) {
+        // An exclusive group refuses to clear its checked button.
+        group_->setExclusive(false);
+        w_->setChecked(false);
+        group_->setExclusive(true);
+    }
+}
+
+bool QtOption::value() const {
+    return w_->isChecked();
+}
+
+void QtOption::setToolTip(const std::string& tip) {
+    w_->setToolTip(decodeUiText(tip));
+}
+
+QWidget* QtOption::widget() const {
+    return w_;
+}
+
+// --- Combo box
+
+QtCombo::QtCombo(QComboBox* w, const std::vector<std::string>& items, const std::string& text)
+    : w_(w) {
+    // Connections made before QComboBox's own run first and those made after run last:
+    // they bracket its handling of typed text, which may raise activated() when the text
+    // equals an item. Only a choice from the list counts as a click.
+    auto* edit = new QLineEdit(w_);
+    auto begin = [this] { typing_ = true; };
+    auto end = [this] { typing_ = false; };
+    connections_.push_back(QObject::connect(edit, &QLineEdit::returnPressed, begin));
+    connections_.push_back(QObject::connect(edit, &QLineEdit::editingFinished, begin));
+    w_->setEditable(true);
+    w_->setLineEdit(edit);
+    connections_.push_back(QObject::connect(edit, &QLineEdit::returnPressed, end));
+    connections_.push_back(QObject::connect(edit, &QLineEdit::editingFinished, end));
+    w_->setInsertPolicy(QComboBox::NoInsert);
+    w_->setCompleter(nullptr);
+    for (const auto& item : items) w_->addItem(decodeUiText(item));
+    setText(text);
+    connections_.push_back(QObject::connect(w_, &QComboBox::activated, [this] {
+        if (!typing_) raiseEvent(onClick);
+    }));
+}
+
+std::string QtCombo::text() const {
+    return encodeUiText(w_->currentText());
+}
+
+void QtCombo::setText(const std::string& s) {
+    const QString t = decodeUiText(s);
+    // Keep the list's current item in step, so the list opens on the item shown.
+    const int i = w_->findText(t, Qt::MatchExactly);
+    if (i >= 0) w_->setCurrentIndex(i);
+    w_->setEditText(t);
+}
+
+QWidget* QtCombo::widget() const {
+    return w_;
+}
+
+// --- Timer
+
+QtTimer::QtTimer(QTimer* t, int intervalMs) : t_(t) {
+    t_->setInterval(intervalMs);
+    t_->setSingleShot(false);
+    connections_.push_back(QObject::connect(t_, &QTimer::timeout, [this] {
+        // A handler that waits in a message box must not be entered again by its own
+        // ticks; those ticks are dropped.
+        if (running_) return;
+        running_ = true;
+        raiseEvent(onTimer);
+        running_ = false;
+    }));
+}
+
+void QtTimer::setEnabled(bool on) {
+    if (!on)
+        t_->stop();
+    else if (!t_->isActive())
+        t_->start();
+}
+
+bool QtTimer::enabled() const {
+    return t_->isActive();
+}
+
+}  // namespace platform::qt

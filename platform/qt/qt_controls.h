@@ -1,0 +1,196 @@
+// The controls of a QtForm: each adapts one widget to its platform interface. Internal to
+// the Qt realisation.
+#pragma once
+
+#include <QListWidget>
+#include <QMetaObject>
+#include <QPointer>
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace platform::qt {
+
+// Runs a handler an operator's action raised, behind the error boundary. The handler is
+// copied first: it may replace itself or destroy its control while it runs.
+void raiseEvent(const Handler& handler);
+
+// What every control holds: its widget and the connections into the adapter, which are
+// cut when the adapter goes so a late signal cannot reach it.
+class Control {
+  public:
+    virtual ~Control();
+    virtual QWidget* widget() const = 0;
+
+  protected:
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+class QtButton : public Button, public Control {
+  public:
+    explicit QtButton(QPushButton* w);
+    void setEnabled(bool on) override;
+    bool enabled() const override;
+    QWidget* widget() const override;
+
+  private:
+    QPushButton* w_;
+};
+
+class QtCheckBox : public CheckBox, public Control {
+  public:
+    explicit QtCheckBox(QCheckBox* w);
+    void setEnabled(bool on) override;
+    bool enabled() const override;
+    int value() const override;
+    void setValue(int v) override;
+    QWidget* widget() const override;
+
+  private:
+    QCheckBox* w_;
+};
+
+class QtLabel : public Label, public Control {
+  public:
+    explicit QtLabel(QLabel* w);
+    void setCaption(const std::string& s) override;
+    std::string caption() const override { return caption_; }
+    QWidget* widget() const override;
+
+  private:
+    QLabel* w_;
+    std::string caption_;  // as set: display conversion need not round-trip
+};
+
+// One-line text box.
+class QtLineText : public TextBox, public Control {
+  public:
+    explicit QtLineText(QLineEdit* w);
+    std::string text() const override;
+    void setText(const std::string& s) override;
+    void setSelText(const std::string& s) override;
+    QWidget* widget() const override;
+
+  private:
+    QLineEdit* w_;
+};
+
+// Many-line record text, read-only for the operator; one character per byte.
+class QtRecordText : public TextBox, public Control {
+  public:
+    explicit QtRecordText(QPlainTextEdit* w);
+    std::string text() const override;
+    void setText(const std::string& s) override;
+    void setSelText(const std::string& s) override;
+    QWidget* widget() const override;
+
+  private:
+    QPlainTextEdit* w_;
+};
+
+class QtOption : public OptionButton, public Control {
+  public:
+    QtOption(QRadioButton* w, QButtonGroup* group);
+    void setValue(bool on) override;
+    bool value() const override;
+    void setToolTip(const std::string& tip) override;
+    QWidget* widget() const override;
+
+  private:
+    QRadioButton* w_;
+    QButtonGroup* group_;
+};
+
+class QtCombo : public ComboBox, public Control {
+  public:
+    QtCombo(QComboBox* w, const std::vector<std::string>& items, const std::string& text);
+    std::string text() const override;
+    void setText(const std::string& s) override;
+    QWidget* widget() const override;
+
+  private:
+    QComboBox* w_;
+    bool typing_ = false;  // the edit field is finishing typed text
+};
+
+class QtTimer : public Timer, public Control {
+  public:
+    QtTimer(QTimer* t, int intervalMs);
+    void setEnabled(bool on) override;
+    bool enabled() const override;
+    QWidget* widget() const override { return nullptr; }
+
+  private:
+    QTimer* t_;
+    bool running_ = false;  // onTimer is running: ticks meanwhile are dropped
+};
+
+class QtDriveList : public DriveList, public Control {
+  public:
+    explicit QtDriveList(QComboBox* w);
+    std::string drive() const override;
+    void setDrive(const std::string& place) override;
+    QWidget* widget() const override;
+
+  private:
+    QComboBox* w_;
+    bool quiet_ = false;  // the program is changing the list
+};
+
+class QtDirList : public DirList, public Control {
+  public:
+    explicit QtDirList(QListWidget* w);
+    std::string path() const override { return path_; }
+    void setPath(const std::string& folder) override;
+    QWidget* widget() const override;
+
+  private:
+    // Lists `folder` (normalised); returns false when it did not change.
+    bool show(const std::string& folder);
+    QListWidget* w_;
+    std::string path_;
+    bool quiet_ = false;
+};
+
+// A list whose clicks on the item already chosen are told apart from those that choose it.
+class FileListWidget : public QListWidget {
+  public:
+    using QListWidget::QListWidget;
+    bool pressing = false;       // inside a mouse press
+    bool pressSelected = false;  // the last press changed the selection
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+};
+
+class QtFileList : public FileList, public Control {
+  public:
+    explicit QtFileList(FileListWidget* w);
+    void setPattern(const std::string& pattern) override;
+    std::string path() const override { return path_; }
+    void setPath(const std::string& folder) override;
+    std::string fileName() const override;
+    QWidget* widget() const override;
+
+  private:
+    void refill(const std::string& folder);
+    FileListWidget* w_;
+    std::string path_, pattern_ = "*.*";
+    bool quiet_ = false;
+};
+
+// A folder's full path: absolute, without "." or ".." parts or a trailing "/".
+std::string normalFolder(const std::string& folder);
+
+}  // namespace platform::qt

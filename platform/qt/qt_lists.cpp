@@ -1,0 +1,242 @@
+// The drive, folder and file lists of a file dialog. Paths are the file system's bytes;
+// names are shown decoded as the system's file names.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QMouseEvent>
+#include <QStyle>
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/error.h"
+#include "platform/places.h"
+#include "platform/qt/qt_controls.h"
+
+namespace platform::qt {
+
+namespace {
+
+constexpr int PathRole = Qt::UserRole;  // an item's path or name, as bytes
+
+QString shownName(const std::string& name) {
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+std::string itemBytes(const QListWidgetItem* item) {
+    return item ? item->data(PathRole).toByteArray().toStdString() : std::string();
+}
+
+// The visible entries of `folder` that are folders (or files), sorted by name.
+// Throws when the folder cannot be read.
+std::vector<std::string> entries(const std::string& folder, bool folders) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        const int e = errno;
+        if (e == ENOENT || e == ENOTDIR)
+            throw RuntimeError(err::PathNotFound, folder + ": Path not found");
+        throw fromErrno(e, folder);
+    }
+    std::vector<std::string> names;
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    while (const dirent* d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name.empty() || name[0] == '.') continue;  // hidden, "." and ".."
+        struct stat st {};
+        if (::stat((prefix + name).c_str(), &st) != 0) continue;  // dangling link
+        if (folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int c = shownName(a).compare(shownName(b), Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+// "*.txt;*.dat": any of the patterns; "*.*" means every file, as the operator expects.
+bool matches(const std::string& patterns, const std::string& name) {
+    size_t from = 0;
+    for (;;) {
+        const size_t semi = patterns.find(';', from);
+        std::string p = patterns.substr(from, semi == std::string::npos ? semi : semi - from);
+        if (p == "*.*") p = "*";
+        if (!p.empty() && ::fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+        if (semi == std::string::npos) return false;
+        from = semi + 1;
+    }
+}
+
+}  // namespace
+
+std::string normalFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    fs::path p(folder.empty() ? std::string(".") : folder);
+    if (p.is_relative()) {
+        std::error_code ec;
+        p = fs::current_path(ec) / p;
+    }
+    std::string s = p.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+// --- Drive list
+
+QtDriveList::QtDriveList(QComboBox* w) : w_(w) {
+    w_->setEditable(false);
+    for (const auto& place : places())
+        w_->addItem(shownName(place), QByteArray::fromStdString(place));
+    connections_.push_back(QObject::connect(w_, &QComboBox::currentIndexChanged, [this] {
+        if (!quiet_) raiseEvent(onChange);
+    }));
+}
+
+std::string QtDriveList::drive() const {
+    return w_->currentData().toByteArray().toStdString();
+}
+
+void QtDriveList::setDrive(const std::string& place) {
+    if (place == drive()) return;
+    const QByteArray key = QByteArray::fromStdString(place);
+    int i = w_->findData(key);
+    quiet_ = true;
+    if (i < 0) {
+        // Mounted since the list was filled: offer it too.
+        w_->addItem(shownName(place), key);
+        i = w_->count() - 1;
+    }
+    w_->setCurrentIndex(i);
+    quiet_ = false;
+    // The program changed it: its handler runs inside the program's own call, so that
+    // an error raised there reaches the caller.
+    if (onChange) onChange();
+}
+
+QWidget* QtDriveList::widget() const {
+    return w_;
+}
+
+// --- Folder list
+
+QtDirList::QtDirList(QListWidget* w) : w_(w) {
+    w_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Double-click or Enter opens a folder, as in a classic folder list.
+    connections_.push_back(
+        QObject::connect(w_, &QListWidget::itemActivated, [this](QListWidgetItem* item) {
+            const std::string folder = itemBytes(item);
+            if (folder.empty()) return;
+            try {
+                if (!show(folder)) return;
+            } catch (const RuntimeError&) {
+                QApplication::beep();  // unreadable: stay where we are
+                return;
+            }
+            raiseEvent(onChange);
+        }));
+}
+
+bool QtDirList::show(const std::string& folder) {
+    const std::string path = normalFolder(folder);
+    const auto subfolders = entries(path, true);  // throws before anything changes
+
+    quiet_ = true;
+    w_->clear();
+    const QIcon open = w_->style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = w_->style()->standardIcon(QStyle::SP_DirClosedIcon);
+    auto add = [&](const std::string& full, const std::string& name, int depth, const QIcon& icon) {
+        auto* item = new QListWidgetItem(icon, QString(depth * 2, u' ') + shownName(name));
+        item->setData(PathRole, QByteArray::fromStdString(full));
+        w_->addItem(item);
+    };
+    // The folder's ancestors from the root down, then the folder, then its subfolders.
+    add("/", "/", 0, open);
+    int depth = 0;
+    size_t from = 1;
+    while (from < path.size()) {
+        size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        add(path.substr(0, slash), path.substr(from, slash - from), ++depth, open);
+        from = slash + 1;
+    }
+    const int current = w_->count() - 1;
+    const std::string prefix = path == "/" ? path : path + "/";
+    for (const auto& name : subfolders) add(prefix + name, name, depth + 1, closed);
+    w_->setCurrentRow(current);
+    quiet_ = false;
+
+    const bool changed = path != path_;
+    path_ = path;
+    return changed;
+}
+
+void QtDirList::setPath(const std::string& folder) {
+    if (show(folder) && onChange) onChange();
+}
+
+QWidget* QtDirList::widget() const {
+    return w_;
+}
+
+// --- File list
+
+void FileListWidget::mousePressEvent(QMouseEvent* e) {
+    pressing = true;
+    pressSelected = false;
+    QListWidget::mousePressEvent(e);
+    pressing = false;
+}
+
+QtFileList::QtFileList(FileListWidget* w) : w_(w) {
+    w_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Choosing a file by mouse or keys is a click; so is a click on the file already
+    // chosen. Focus alone (which makes the first row current) is not.
+    connections_.push_back(QObject::connect(w_, &QListWidget::itemSelectionChanged, [this] {
+        if (quiet_ || w_->selectedItems().isEmpty()) return;
+        if (w_->pressing) w_->pressSelected = true;
+        raiseEvent(onClick);
+    }));
+    connections_.push_back(
+        QObject::connect(w_, &QListWidget::itemClicked, [this](QListWidgetItem* item) {
+            if (!w_->pressSelected && item->isSelected()) raiseEvent(onClick);
+            w_->pressSelected = false;
+        }));
+}
+
+void QtFileList::setPattern(const std::string& pattern) {
+    pattern_ = pattern;
+    if (!path_.empty()) refill(path_);
+}
+
+void QtFileList::setPath(const std::string& folder) {
+    refill(normalFolder(folder));
+}
+
+void QtFileList::refill(const std::string& folder) {
+    const auto files = entries(folder, false);
+    quiet_ = true;
+    w_->clear();
+    for (const auto& name : files) {
+        if (!matches(pattern_, name)) continue;
+        auto* item = new QListWidgetItem(shownName(name));
+        item->setData(PathRole, QByteArray::fromStdString(name));
+        w_->addItem(item);
+    }
+    quiet_ = false;
+    path_ = folder;
+}
+
+std::string QtFileList::fileName() const {
+    const auto chosen = w_->selectedItems();
+    return chosen.isEmpty() ? std::string() : itemBytes(chosen.front());
+}
+
+QWidget* QtFileList::widget() const {
+    return w_;
+}
+
+}  // namespace platform::qt

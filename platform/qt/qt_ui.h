@@ -1,0 +1,69 @@
+// Windows and message boxes realised with Qt Widgets.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/form.h"
+
+class QWidget;
+
+namespace platform::qt {
+
+class QtUi : public Ui {
+  public:
+    // `title` is the program's title, shown by every message box.
+    explicit QtUi(std::string title);
+    std::unique_ptr<Form> createForm(const FormSpec& spec) override;
+    Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) override;
+    void endProgram() override;
+
+    // The report of an error nothing trapped: from here on no window event reaches the
+    // program, so nothing runs while the report is open and the process ends after it.
+    void reportError(int number, const std::string& description);
+
+  private:
+    std::string title_;
+};
+
+// True once reportError has begun; window events are then dropped.
+bool eventsStopped();
+
+// A window built from a FormSpec: one pixel per 15 twips.
+class QtForm : public Form {
+  public:
+    explicit QtForm(const FormSpec& spec);
+    ~QtForm() override;
+    QtForm(const QtForm&) = delete;
+    QtForm& operator=(const QtForm&) = delete;
+
+    Button& button(const std::string& name) override;
+    CheckBox& checkBox(const std::string& name) override;
+    Label& label(const std::string& name) override;
+    TextBox& textBox(const std::string& name) override;
+    OptionButton& option(const std::string& name, int index) override;
+    ComboBox& combo(const std::string& name) override;
+    Timer& timer(const std::string& name) override;
+    DriveList& driveList(const std::string& name) override;
+    DirList& dirList(const std::string& name) override;
+    FileList& fileList(const std::string& name) override;
+
+    void setCaption(const std::string& caption) override;
+    std::string caption() const override;
+    void setMousePointer(int pointer) override;
+    int mousePointer() const override;
+
+    void show() override;
+    void showModal() override;
+    void unload() override;
+
+    // The top-level widget and a control's widget (nullptr for a timer), for tests.
+    QWidget* window() const;
+    QWidget* widget(const std::string& name, int index = -1) const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+}  // namespace platform::qt

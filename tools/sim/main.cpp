@@ -1,0 +1,158 @@
+// logger-sim: plays the lap-timing logger on a new pseudo-terminal (its path is printed
+// as the first line) or on a serial device, for trying the loader without the hardware.
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "tools/sim/logger.h"
+
+namespace {
+
+const char* const Usage =
+    "usage: logger-sim [options]\n"
+    "  --device=PATH      serve this serial device instead of a new pseudo-terminal\n"
+    "  --speed=BPS        line speed of --device (default 57600)\n"
+    "  --count=N          lap records held (default 20)\n"
+    "  --seed=S           which lap records (default 1)\n"
+    "  --max-resend=R     resends of a frame answered ER (default 3)\n"
+    "  --pace=BPS         send and receive no faster than BPS bit/s, 10 bits a byte\n"
+    "  --once             end after the first download\n"
+    "  --repeat           answer every download command until stopped (the default)\n"
+    "  --stats            on exit, print reply latency and download figures\n"
+    "Faults, in the first download only; frame 0 is the start record, 1..N the laps,\n"
+    "N+1 the end record:\n"
+    "  --bad-checksum=K[,K...]  first transmission with a wrong checksum\n"
+    "  --lf-before=K[,K...]     first transmission with an LF before its CR\n"
+    "  --lf-after=K[,K...]      first transmission with an LF after its CR\n"
+    "  --no-cr=K                send frame K without its CR, then stall\n"
+    "  --stall-after=K          send nothing more once K frames are answered\n"
+    "  --hangup-after=K         close the line once K frames are answered\n";
+
+sim::Logger* g_logger = nullptr;
+
+extern "C" void onSignal(int) {
+    if (g_logger) g_logger->stop();
+}
+
+[[noreturn]] void usage(const std::string& problem) {
+    std::fprintf(stderr, "logger-sim: %s\n%s", problem.c_str(), Usage);
+    std::exit(2);
+}
+
+long number(const std::string& name, const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < 0) usage("bad value for " + name);
+    return v;
+}
+
+std::set<int> numbers(const std::string& name, const std::string& text) {
+    std::set<int> out;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        out.insert(static_cast<int>(number(name, text.substr(from, comma - from))));
+        if (comma == std::string::npos) return out;
+        from = comma + 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sim::Options opt;
+    std::string device;
+    long speed = 57600;
+    bool stats = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        const std::string value = eq == std::string::npos ? "" : arg.substr(eq + 1);
+        const bool has = eq != std::string::npos;
+        if (name == "--help" || name == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (name == "--once" && !has) {
+            opt.once = true;
+        } else if (name == "--repeat" && !has) {
+            opt.once = false;
+        } else if (name == "--stats" && !has) {
+            stats = true;
+        } else if (!has) {
+            usage("unknown option " + arg);
+        } else if (name == "--device") {
+            device = value;
+        } else if (name == "--speed") {
+            speed = number(name, value);
+        } else if (name == "--count") {
+            opt.count = static_cast<int>(number(name, value));
+        } else if (name == "--seed") {
+            opt.seed = static_cast<uint64_t>(number(name, value));
+        } else if (name == "--max-resend") {
+            opt.maxResend = static_cast<int>(number(name, value));
+        } else if (name == "--pace") {
+            opt.pace = number(name, value);
+        } else if (name == "--bad-checksum") {
+            opt.badChecksum = numbers(name, value);
+        } else if (name == "--lf-before") {
+            opt.lfBefore = numbers(name, value);
+        } else if (name == "--lf-after") {
+            opt.lfAfter = numbers(name, value);
+        } else if (name == "--no-cr") {
+            opt.noCr = static_cast<int>(number(name, value));
+        } else if (name == "--stall-after") {
+            opt.stallAfter = static_cast<int>(number(name, value));
+        } else if (name == "--hangup-after") {
+            opt.hangupAfter = static_cast<int>(number(name, value));
+        } else {
+            usage("unknown option " + arg);
+        }
+    }
+    // A frame holds at most 255 payload bytes; the count only sizes the record list.
+    if (opt.count > 1'000'000) usage("--count is too large");
+
+    try {
+        sim::Line line = device.empty() ? sim::openPty() : sim::openDevice(device, speed);
+        const std::string served = device.empty() ? line.peerPath() : device;
+        sim::Logger logger(std::move(line), opt);
+        // Ready for a stop request before anyone learns where to find us.
+        g_logger = &logger;
+        struct sigaction sa {};
+        sa.sa_handler = onSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
+        signal(SIGPIPE, SIG_IGN);
+        std::printf("%s\n", served.c_str());
+        std::fflush(stdout);
+
+        const sim::Logger::End end = logger.run();
+        g_logger = nullptr;
+        if (stats) {
+            const sim::Stats s = logger.stats();
+            std::printf("downloads %d bytes_in %llu bytes_out %llu frames %zu\n", s.downloads,
+                        static_cast<unsigned long long>(s.bytesIn),
+                        static_cast<unsigned long long>(s.bytesOut), s.replyNs.size());
+            std::printf("reply_us p50 %.1f p99 %.1f\n", sim::percentile(s.replyNs, 0.50) / 1e3,
+                        sim::percentile(s.replyNs, 0.99) / 1e3);
+            if (!s.downloadNs.empty())
+                std::printf("download_ms last %.3f\n", s.downloadNs.back() / 1e6);
+            std::fflush(stdout);
+        }
+        if (end == sim::Logger::End::LineLost) {
+            std::fprintf(stderr, "logger-sim: the line was lost\n");
+            return 1;
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "logger-sim: %s\n", e.what());
+        return 1;
+    }
+}

@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 . tools/scripts/deps.sh
 vl_install_missing
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVL_GUI=ON -DVL_BENCH=ON >/dev/null
 cmake --build build -j"$(nproc)" --target vorbixloader logger-sim
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -16,7 +16,7 @@ fi
 
 demo="$PWD/demo"
 mkdir -p "$demo"
-build/logger-sim --count 40 >"$demo/logger-sim.out" &
+build/logger-sim --count=40 >"$demo/logger-sim.out" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true' EXIT
 

@@ -24,6 +24,7 @@ const char* const Usage =
     "  --once             end after the first download\n"
     "  --repeat           answer every download command until stopped (the default)\n"
     "  --stats            on exit, print reply latency and download figures\n"
+    "  --log              print every line the host sends on stderr\n"
     "Faults, in the first download only; frame 0 is the start record, 1..N the laps,\n"
     "N+1 the end record:\n"
     "  --bad-checksum=K[,K...]  first transmission with a wrong checksum\n"
@@ -83,6 +84,8 @@ int main(int argc, char** argv) {
             opt.once = true;
         } else if (name == "--repeat" && !has) {
             opt.once = false;
+        } else if (name == "--log" && !has) {
+            opt.log = true;
         } else if (name == "--stats" && !has) {
             stats = true;
         } else if (!has) {

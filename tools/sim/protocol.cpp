@@ -1,5 +1,7 @@
 #include "tools/sim/protocol.h"
 
+#include <cstdio>
+
 #include "download/frame_check.h"
 
 namespace sim {
@@ -27,6 +29,7 @@ Protocol::Step Protocol::feed(char c) {
     }
     std::string line;
     line.swap(line_);
+    if (opt_.log) std::fprintf(stderr, "host: %s\n", line.empty() ? "<CR>" : line.c_str());
     if (line == "DOWN" || line == "CLDWN") {
         // A new command restarts the download, also in the middle of one.
         ++downloads_;

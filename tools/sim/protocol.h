@@ -25,6 +25,7 @@ struct Options {
     int hangupAfter = -1;       // after this many frames are answered, close the line
     long pace = 0;              // line rate in bit/s (10 bits a byte); 0: as fast as possible
     bool once = false;          // stop after the first download that ends
+    bool log = false;           // print every line the host sends on stderr
 };
 
 class Protocol {

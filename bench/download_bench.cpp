@@ -172,9 +172,9 @@ struct Host {
 
 // Bytes on the line for one clean download of `count` records: the logger's frames with
 // their CRs, and the host's command and one reply per frame.
-size_t wireBytes(int count, uint64_t seed) {
+size_t wireBytes(int count, uint64_t session) {
     size_t bytes = 7 + 7 + 5;  // start and end frames, "DOWN" CR
-    for (const auto& r : sim::lapRecords(count, seed)) bytes += frame::encode(r).size() + 1;
+    for (const auto& r : sim::lapRecords(count, session)) bytes += frame::encode(r).size() + 1;
     return bytes + 3 * static_cast<size_t>(count + 2);
 }
 
@@ -205,7 +205,7 @@ void fullSpeed(int count, int runs) {
 }
 
 void paced(int count, long bps) {
-    sim::Child child(LOGGER_SIM, {"--count=" + std::to_string(count), "--seed=1",
+    sim::Child child(LOGGER_SIM, {"--count=" + std::to_string(count), "--session=1",
                                   "--pace=" + std::to_string(bps), "--once", "--stats"});
     Host host(child.firstLine());
     const double cpu0 = seconds(CLOCK_PROCESS_CPUTIME_ID);

@@ -20,13 +20,13 @@ void check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
-// Feeds `raw` in pieces of 1 to 8 bytes whose sizes follow from `seed`.
-Result decodeInPieces(std::string_view raw, uint32_t seed) {
+// Feeds `raw` in pieces of 1 to 8 bytes whose sizes follow from `cuts`.
+Result decodeInPieces(std::string_view raw, uint32_t cuts) {
     platform::serial::LineDecoder d;
     Result r;
     for (size_t at = 0; at < raw.size();) {
-        seed = seed * 1103515245u + 12345u;
-        const size_t n = std::min<size_t>(1 + (seed >> 16) % 8, raw.size() - at);
+        cuts = cuts * 1103515245u + 12345u;
+        const size_t n = std::min<size_t>(1 + (cuts >> 16) % 8, raw.size() - at);
         d.feed(raw.substr(at, n), r.data, r.errors);
         at += n;
     }
@@ -37,14 +37,14 @@ Result decodeInPieces(std::string_view raw, uint32_t seed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (size == 0) return 0;
-    const uint32_t seed = bytes[0];
+    const uint32_t cuts = bytes[0];
     const std::string_view raw(reinterpret_cast<const char*>(bytes) + 1, size - 1);
 
     // Any stream, including ones the kernel never makes.
     platform::serial::LineDecoder whole;
     Result once;
     whole.feed(raw, once.data, once.errors);
-    check(decodeInPieces(raw, seed) == once);
+    check(decodeInPieces(raw, cuts) == once);
     check(once.data.size() <= raw.size());
     for (size_t i = 0; i < once.errors.size(); ++i) {
         check(once.errors[i] <= once.data.size());
@@ -68,6 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             if (c == '\xFF') marked += c;
         }
     }
-    check(decodeInPieces(marked, seed ^ 0x5a5a5a5au) == expected);
+    check(decodeInPieces(marked, cuts ^ 0x5a5a5a5au) == expected);
     return 0;
 }

@@ -4,7 +4,7 @@ using platform::control;
 using platform::Kind;
 
 const platform::FormSpec& mainFormSpec() {
-    static const platform::FormSpec spec = [] {
+    static const platform::FormSpec table = [] {
         platform::FormSpec s;
         s.caption = " VorbixLoader  ver 1.00";
         s.clientWidth = 10365;
@@ -24,5 +24,5 @@ const platform::FormSpec& mainFormSpec() {
         s.controls.back().interval = 100;
         return s;
     }();
-    return spec;
+    return table;
 }

@@ -95,7 +95,7 @@ class Form {
 class Ui {
   public:
     virtual ~Ui() = default;
-    virtual std::unique_ptr<Form> createForm(const FormSpec& spec) = 0;
+    virtual std::unique_ptr<Form> createForm(const FormSpec& table) = 0;
     // Modal; the title bar shows the program's title.
     virtual Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) = 0;
     // Leaves the message loop; the process then exits normally.

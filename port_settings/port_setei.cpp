@@ -13,7 +13,7 @@ std::string portCaption(int port) {
 }  // namespace
 
 const platform::FormSpec& port_setei::formSpec() {
-    static const platform::FormSpec spec = [] {
+    static const platform::FormSpec table = [] {
         platform::FormSpec s;
         s.caption = "PORT SET";
         s.clientWidth = 3360;
@@ -42,7 +42,7 @@ const platform::FormSpec& port_setei::formSpec() {
             control("ok_bot", Kind::CommandButton, "OK", {120, 2400, 975, 375}, PortCount + 1));
         return s;
     }();
-    return spec;
+    return table;
 }
 
 port_setei::port_setei(platform::Ui& ui, VorbixLoader& main)

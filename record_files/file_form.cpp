@@ -17,7 +17,7 @@ using platform::Icon;
 using platform::Kind;
 
 const platform::FormSpec& File_Form::formSpec() {
-    static const platform::FormSpec spec = [] {
+    static const platform::FormSpec table = [] {
         platform::FormSpec s;
         s.caption = LoadCaption;  // replaced by the mode when the dialog is created
         s.clientWidth = 6195;
@@ -34,13 +34,13 @@ const platform::FormSpec& File_Form::formSpec() {
         };
         return s;
     }();
-    return spec;
+    return table;
 }
 
 void File_Form::show(VorbixLoader& main, const std::string& caption) {
-    platform::FormSpec spec = formSpec();
-    spec.caption = caption;
-    std::unique_ptr<platform::Form> form = main.ui.createForm(spec);
+    platform::FormSpec table = formSpec();
+    table.caption = caption;
+    std::unique_ptr<platform::Form> form = main.ui.createForm(table);
     File_Form dialog(main, *form);
     dialog.Form_Load();
     form->showModal();

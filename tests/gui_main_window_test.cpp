@@ -21,8 +21,8 @@ namespace {
 using platform::qt::QtForm;
 
 struct MainWindow : ::testing::Test {
-    const platform::FormSpec& spec = VorbixLoader::formSpec();
-    QtForm form{spec};
+    const platform::FormSpec& table = VorbixLoader::formSpec();
+    QtForm form{table};
     QWidget* window = form.window();
     QPlainTextEdit* text = qobject_cast<QPlainTextEdit*>(form.widget("Text1"));
     platform::TextBox& Text1 = form.textBox("Text1");
@@ -48,7 +48,7 @@ TEST_F(MainWindow, CaptionSizeGeometryAndCaptions) {
 
     EXPECT_EQ(form.widget("down_load")->geometry(), QRect(8, 8, 89, 33));
     EXPECT_EQ(form.widget("Text1")->geometry(), QRect(8, 48, 673, 377));
-    for (const auto& c : spec.controls) {
+    for (const auto& c : table.controls) {
         if (c.kind == platform::Kind::Timer) continue;
         QWidget* w = form.widget(c.name);
         ASSERT_NE(w, nullptr) << c.name;

@@ -136,7 +136,7 @@ struct WholeDownload : ::testing::Test {
 
 TEST_F(WholeDownload, ListsEveryRecordInOrderAndClearCommandEmptiesTheLogger) {
     const int count = 200;
-    child.emplace(LOGGER_SIM, std::vector<std::string>{"--count=200", "--seed=11"});
+    child.emplace(LOGGER_SIM, std::vector<std::string>{"--count=200", "--session=11"});
     connect(child->firstLine());
     const auto records = sim::lapRecords(count, 11);
 
@@ -169,7 +169,7 @@ TEST_F(WholeDownload, RefusedFramesAreResentAndListedOnce) {
     press();
     ASSERT_TRUE(runUntil([&] { return !ui.boxes.empty(); }));
     EXPECT_TRUE(finished());
-    EXPECT_EQ(text.value, listed(sim::lapRecords(o.count, o.seed), o.count));
+    EXPECT_EQ(text.value, listed(sim::lapRecords(o.count, o.session), o.count));
     EXPECT_TRUE(idle());
     // Each fault cost exactly one "ER" and one resend: 122 frames, 5 resends.
     EXPECT_EQ(logger->stats().replyNs.size(), 122u + 5);
@@ -183,7 +183,7 @@ TEST_F(WholeDownload, SilentLoggerTimesOutKeepingRecordsAndTheNextDownloadRecove
         o.count = 40;
         (withoutCr ? o.noCr : o.stallAfter) = 21;
         serve(o);
-        const auto records = sim::lapRecords(o.count, o.seed);
+        const auto records = sim::lapRecords(o.count, o.session);
 
         press();
         ASSERT_TRUE(runUntil([&] { return logger->stats().replyNs.size() == 21; }));
@@ -213,7 +213,7 @@ TEST_F(WholeDownload, HangUpKeepsRecordsClosesThePortAndALaterPressReopens) {
     o.count = 100;
     o.hangupAfter = 51;  // the start record and 50 laps
     serve(o);
-    const auto records = sim::lapRecords(o.count, o.seed);
+    const auto records = sim::lapRecords(o.count, o.session);
 
     press();
     ASSERT_TRUE(runUntil([&] { return !comm.portOpen(); }));
@@ -257,7 +257,7 @@ TEST_F(WholeDownload, HangUpKeepsRecordsClosesThePortAndALaterPressReopens) {
     ASSERT_TRUE(runUntil([&] { return !ui.boxes.empty(); }));
     EXPECT_TRUE(finished());
     EXPECT_TRUE(comm.portOpen());
-    EXPECT_EQ(text.value, listed(sim::lapRecords(30, clean.seed), 30));
+    EXPECT_EQ(text.value, listed(sim::lapRecords(30, clean.session), 30));
 }
 
 }  // namespace

@@ -71,9 +71,9 @@ struct Host {
     }
 };
 
-std::vector<std::string> expected(int count, uint64_t seed) {
+std::vector<std::string> expected(int count, uint64_t session) {
     std::vector<std::string> v{"ST"};
-    for (auto& r : sim::lapRecords(count, seed)) v.push_back(r);
+    for (auto& r : sim::lapRecords(count, session)) v.push_back(r);
     v.push_back("EN");
     return v;
 }
@@ -84,7 +84,7 @@ TEST(Logger, DownloadsOverASocketWithFaultsAndCountsEveryExchange) {
     Host host{sv[0]};
     sim::Options o;
     o.count = 50;
-    o.seed = 3;
+    o.session = 3;
     o.badChecksum = {0, 10};
     o.lfBefore = {20};
     o.lfAfter = {30};
@@ -93,12 +93,12 @@ TEST(Logger, DownloadsOverASocketWithFaultsAndCountsEveryExchange) {
     host.send("\r");  // the host's CR at port open is ignored
     auto r = host.download();
     EXPECT_TRUE(r.ended);
-    EXPECT_EQ(r.records, expected(o.count, o.seed));
+    EXPECT_EQ(r.records, expected(o.count, o.session));
     EXPECT_EQ(r.rejected, 4);  // three bad frames, and the one after the stray LF
 
     r = host.download();
     EXPECT_EQ(r.rejected, 0);
-    EXPECT_EQ(r.records, expected(o.count, o.seed));
+    EXPECT_EQ(r.records, expected(o.count, o.session));
 
     // The last "OK" may still be on its way.
     for (int i = 0; i < 500 && s.stats().downloadNs.size() < 2; ++i)
@@ -110,7 +110,7 @@ TEST(Logger, DownloadsOverASocketWithFaultsAndCountsEveryExchange) {
     // Every transmission was answered: 52 frames twice, and four resends.
     EXPECT_EQ(st.replyNs.size(), 2u * 52 + 4);
     EXPECT_EQ(st.bytesIn, 1 + 2 * 5 + 3 * st.replyNs.size());
-    const auto e = expected(o.count, o.seed);
+    const auto e = expected(o.count, o.session);
     size_t clean = 0;
     for (auto& rec : e) clean += rec.size() + 5;  // count, checksum, CR
     // The resends, plus one LF before and one after a CR.
@@ -183,7 +183,7 @@ TEST(Logger, PacedLineCarriesTheSameBytes) {
     Host host{fd};
     const auto r = host.download();
     EXPECT_TRUE(r.ended);
-    EXPECT_EQ(r.records, expected(o.count, o.seed));
+    EXPECT_EQ(r.records, expected(o.count, o.session));
     EXPECT_EQ(r.rejected, 1);
     ::close(fd);
 }
@@ -191,7 +191,7 @@ TEST(Logger, PacedLineCarriesTheSameBytes) {
 #ifdef LOGGER_SIM
 TEST(LoggerSimProgram, ServesAPtyPrintsFiguresAndRejectsBadOptions) {
     sim::Child child(LOGGER_SIM,
-                     {"--count=5", "--seed=9", "--bad-checksum=2", "--once", "--stats"});
+                     {"--count=5", "--session=9", "--bad-checksum=2", "--once", "--stats"});
     const int fd = openPeer(child.firstLine());
     ASSERT_GE(fd, 0) << child.firstLine();
     Host host{fd};

@@ -37,7 +37,7 @@ std::vector<std::string> acceptAll(Protocol& p, Protocol::Step s) {
 
 std::vector<std::string> expected(const Options& o) {
     std::vector<std::string> v{"ST"};
-    for (auto& r : sim::lapRecords(o.count, o.seed)) v.push_back(r);
+    for (auto& r : sim::lapRecords(o.count, o.session)) v.push_back(r);
     v.push_back("EN");
     return v;
 }
@@ -68,7 +68,7 @@ TEST(LapRecords, RepeatablePrintableVariedAndNeverStartOrEnd) {
 TEST(Protocol, CleanDownloadSendsStartLapsEndEachAwaitingAReply) {
     Options o;
     o.count = 5;
-    Protocol p(o, sim::lapRecords(o.count, o.seed));
+    Protocol p(o, sim::lapRecords(o.count, o.session));
     auto s = line(p, "DOWN");
     EXPECT_TRUE(s.started);
     EXPECT_EQ(s.out, "02ST:7\r");
@@ -82,7 +82,7 @@ TEST(Protocol, CleanDownloadSendsStartLapsEndEachAwaitingAReply) {
 TEST(Protocol, IgnoresLoneCrUnknownLinesAndStrayReplies) {
     Options o;
     o.count = 2;
-    Protocol p(o, sim::lapRecords(o.count, o.seed));
+    Protocol p(o, sim::lapRecords(o.count, o.session));
     EXPECT_TRUE(p.feed('\r').out.empty());  // the host's CR at port open
     EXPECT_TRUE(line(p, "OK").out.empty());
     EXPECT_TRUE(line(p, "down").out.empty());
@@ -100,7 +100,7 @@ TEST(Protocol, ErResendsTheSameFrameUpToTheLimitThenMovesOn) {
     Options o;
     o.count = 2;
     o.maxResend = 2;
-    Protocol p(o, sim::lapRecords(o.count, o.seed));
+    Protocol p(o, sim::lapRecords(o.count, o.session));
     line(p, "DOWN");
     const auto lap1 = line(p, "OK");
     EXPECT_EQ(line(p, "ER").out, lap1.out);
@@ -117,7 +117,7 @@ TEST(Protocol, CorruptFirstTransmissionsOnlyInTheFirstDownload) {
     o.badChecksum = {0, 2};
     o.lfBefore = {3};
     o.lfAfter = {4};
-    Protocol p(o, sim::lapRecords(o.count, o.seed));
+    Protocol p(o, sim::lapRecords(o.count, o.session));
 
     auto s = line(p, "DOWN");
     EXPECT_FALSE(frame::check(s.out.substr(0, s.out.size() - 1)));
@@ -146,7 +146,7 @@ TEST(Protocol, StallsAndHangUpsFollowTheAnsweredFrameCount) {
     {
         Options f = o;
         f.noCr = 2;
-        Protocol p(f, sim::lapRecords(f.count, f.seed));
+        Protocol p(f, sim::lapRecords(f.count, f.session));
         line(p, "DOWN");
         line(p, "OK");
         const auto s = line(p, "OK");
@@ -160,7 +160,7 @@ TEST(Protocol, StallsAndHangUpsFollowTheAnsweredFrameCount) {
     {
         Options f = o;
         f.stallAfter = 3;
-        Protocol p(f, sim::lapRecords(f.count, f.seed));
+        Protocol p(f, sim::lapRecords(f.count, f.session));
         line(p, "DOWN");
         line(p, "OK");
         line(p, "OK");
@@ -171,14 +171,14 @@ TEST(Protocol, StallsAndHangUpsFollowTheAnsweredFrameCount) {
     {
         Options f = o;
         f.stallAfter = 0;
-        Protocol p(f, sim::lapRecords(f.count, f.seed));
+        Protocol p(f, sim::lapRecords(f.count, f.session));
         EXPECT_TRUE(line(p, "DOWN").out.empty());
         EXPECT_EQ(p.state(), Protocol::State::Stalled);
     }
     {
         Options f = o;
         f.hangupAfter = 2;
-        Protocol p(f, sim::lapRecords(f.count, f.seed));
+        Protocol p(f, sim::lapRecords(f.count, f.session));
         line(p, "DOWN");
         EXPECT_FALSE(line(p, "OK").hangup);
         EXPECT_TRUE(line(p, "OK").hangup);
@@ -190,7 +190,7 @@ TEST(Protocol, StallsAndHangUpsFollowTheAnsweredFrameCount) {
 TEST(Protocol, ClearCommandEmptiesTheLapsOnlyOnceItsDownloadEnds) {
     Options o;
     o.count = 3;
-    Protocol p(o, sim::lapRecords(o.count, o.seed));
+    Protocol p(o, sim::lapRecords(o.count, o.session));
     line(p, "CLDWN");
     line(p, "OK");
     // Interrupted by a new command, which starts over: nothing is cleared.

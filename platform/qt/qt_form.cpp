@@ -70,20 +70,20 @@ struct QtForm::Impl {
         return *c;
     }
 
-    void build(const FormSpec& spec);
+    void build(const FormSpec& table);
     void showWindow();
 };
 
-void QtForm::Impl::build(const FormSpec& spec) {
+void QtForm::Impl::build(const FormSpec& table) {
     QFont font = QApplication::font();
-    if (!spec.font.empty()) font.setFamily(QString::fromStdString(spec.font));
-    if (spec.fontPoints > 0) font.setPointSizeF(spec.fontPoints);
+    if (!table.font.empty()) font.setFamily(QString::fromStdString(table.font));
+    if (table.fontPoints > 0) font.setPointSizeF(table.fontPoints);
     window->setFont(font);
-    window->setFixedSize(pixels(spec.clientWidth), pixels(spec.clientHeight));
+    window->setFixedSize(pixels(table.clientWidth), pixels(table.clientHeight));
 
     // Frames first, so that controls inside them can be placed; then everything in order.
     std::map<std::string, QGroupBox*> frames;
-    for (const auto& c : spec.controls)
+    for (const auto& c : table.controls)
         if (c.kind == Kind::Frame) frames[c.name] = new QGroupBox(window);
     auto parentOf = [&](const ControlSpec& c) -> QWidget* {
         if (c.parent.empty()) return window;
@@ -93,7 +93,7 @@ void QtForm::Impl::build(const FormSpec& spec) {
     };
 
     std::vector<std::pair<int, QWidget*>> tabStops;
-    for (const auto& c : spec.controls) {
+    for (const auto& c : table.controls) {
         QWidget* parent = parentOf(c);
         QWidget* w = nullptr;
         std::unique_ptr<Control> control;
@@ -213,11 +213,11 @@ void QtForm::Impl::showWindow() {
     }
 }
 
-QtForm::QtForm(const FormSpec& spec) : d_(std::make_unique<Impl>()) {
+QtForm::QtForm(const FormSpec& table) : d_(std::make_unique<Impl>()) {
     d_->window = new FormWindow;
-    d_->caption = spec.caption;
-    d_->window->setWindowTitle(decodeUiText(spec.caption));
-    d_->build(spec);
+    d_->caption = table.caption;
+    d_->window->setWindowTitle(decodeUiText(table.caption));
+    d_->build(table);
     d_->window->onClose = [this] {
         // The operator closed it (close box, system menu, shut-down): the program's
         // unload handler runs first. Unloading by the program raises nothing.

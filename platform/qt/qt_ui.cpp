@@ -25,8 +25,8 @@ bool eventsStopped() {
 
 QtUi::QtUi(std::string title) : title_(std::move(title)) {}
 
-std::unique_ptr<Form> QtUi::createForm(const FormSpec& spec) {
-    return std::make_unique<QtForm>(spec);
+std::unique_ptr<Form> QtUi::createForm(const FormSpec& table) {
+    return std::make_unique<QtForm>(table);
 }
 
 Answer QtUi::msgBox(const std::string& text, Icon icon, Buttons buttons) {

@@ -12,9 +12,9 @@ void FileList::setPath(const std::string& p) {
     current = p;
 }
 
-Form::Form(const platform::FormSpec& s, Log* l) : spec(s), log(l), caption_(s.caption) {
+Form::Form(const platform::FormSpec& s, Log* l) : table(s), log(l), caption_(s.caption) {
     using platform::Kind;
-    for (const auto& c : spec.controls) {
+    for (const auto& c : table.controls) {
         switch (c.kind) {
             case Kind::CommandButton: {
                 auto b = std::make_unique<Button>();
@@ -90,13 +90,13 @@ platform::OptionButton& Form::option(const std::string& n, int i) {
 }
 
 void Form::showModal() {
-    log->push_back("show " + spec.caption);
+    log->push_back("show " + table.caption);
     if (operate) operate(*this);
 }
 
-std::unique_ptr<platform::Form> Ui::createForm(const platform::FormSpec& spec) {
-    auto f = std::make_unique<Form>(spec, log);
-    auto it = operators.find(spec.caption);
+std::unique_ptr<platform::Form> Ui::createForm(const platform::FormSpec& table) {
+    auto f = std::make_unique<Form>(table, log);
+    auto it = operators.find(table.caption);
     if (it != operators.end()) f->operate = it->second;
     return f;
 }

@@ -133,7 +133,7 @@ typename M::mapped_type& find(M& m, const std::string& n) {
 
 class Form : public platform::Form {
   public:
-    Form(const platform::FormSpec& spec, Log* log);
+    Form(const platform::FormSpec& table, Log* log);
     platform::Button& button(const std::string& n) override { return *find(buttons, n); }
     platform::CheckBox& checkBox(const std::string& n) override { return *find(checks, n); }
     platform::Label& label(const std::string& n) override { return *find(labels, n); }
@@ -155,7 +155,7 @@ class Form : public platform::Form {
     void showModal() override;
     void unload() override {
         unloaded = true;
-        log->push_back("unload " + spec.caption);
+        log->push_back("unload " + table.caption);
     }
 
     // Test access to the concrete fakes.
@@ -169,7 +169,7 @@ class Form : public platform::Form {
         return static_cast<OptionButton&>(option(n, i));
     }
 
-    platform::FormSpec spec;
+    platform::FormSpec table;
     Log* log;
     std::string caption_;
     int pointer = 0;
@@ -198,7 +198,7 @@ struct MsgBox {
 class Ui : public platform::Ui {
   public:
     explicit Ui(Log* log) : log(log) {}
-    std::unique_ptr<platform::Form> createForm(const platform::FormSpec& spec) override;
+    std::unique_ptr<platform::Form> createForm(const platform::FormSpec& table) override;
     platform::Answer msgBox(const std::string& text, platform::Icon icon,
                             platform::Buttons buttons) override;
     void endProgram() override {

@@ -50,8 +50,8 @@ struct FullTextBox : TextBox {
 class RecordUi : public Ui {
   public:
     using Ui::Ui;
-    std::unique_ptr<platform::Form> createForm(const platform::FormSpec& spec) override {
-        auto form = Ui::createForm(spec);
+    std::unique_ptr<platform::Form> createForm(const platform::FormSpec& table) override {
+        auto form = Ui::createForm(table);
         auto& f = static_cast<Form&>(*form);
         for (auto& [name, list] : f.dirs) list = std::make_unique<FsDirList>();
         for (auto& [name, list] : f.fileLists) list = std::make_unique<FsFileList>();

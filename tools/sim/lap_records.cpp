@@ -33,8 +33,8 @@ std::string format(int lap, int ms, bool best) {
 }
 }  // namespace
 
-std::vector<std::string> lapRecords(int count, uint64_t seed) {
-    Random rnd{seed};
+std::vector<std::string> lapRecords(int count, uint64_t session) {
+    Random rnd{session};
     std::vector<std::string> out;
     out.reserve(count > 0 ? count : 0);
     while (static_cast<int>(out.size()) < count) {

@@ -41,7 +41,7 @@ int64_t percentile(std::vector<int64_t> v, double p) {
 Logger::Logger(Line line, const Options& options)
     : line_(std::move(line)),
       opt_(options),
-      protocol_(options, lapRecords(options.count, options.seed)) {
+      protocol_(options, lapRecords(options.count, options.session)) {
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::system_error(errno, std::generic_category(), "pipe");
     const int flags = fcntl(line_.fd(), F_GETFL);

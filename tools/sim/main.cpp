@@ -18,7 +18,7 @@ const char* const Usage =
     "  --device=PATH      serve this serial device instead of a new pseudo-terminal\n"
     "  --speed=BPS        line speed of --device (default 57600)\n"
     "  --count=N          lap records held (default 20)\n"
-    "  --seed=S           which lap records (default 1)\n"
+    "  --session=S        which session of lap records (default 1)\n"
     "  --max-resend=R     resends of a frame answered ER (default 3)\n"
     "  --pace=BPS         send and receive no faster than BPS bit/s, 10 bits a byte\n"
     "  --once             end after the first download\n"
@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
             speed = number(name, value);
         } else if (name == "--count") {
             opt.count = static_cast<int>(number(name, value));
-        } else if (name == "--seed") {
-            opt.seed = static_cast<uint64_t>(number(name, value));
+        } else if (name == "--session") {
+            opt.session = static_cast<uint64_t>(number(name, value));
         } else if (name == "--max-resend") {
             opt.maxResend = static_cast<int>(number(name, value));
         } else if (name == "--pace") {

@@ -15,7 +15,7 @@ namespace sim {
 // can show that the next one recovers.
 struct Options {
     int count = 20;             // lap records held
-    uint64_t seed = 1;          // which lap records
+    uint64_t session = 1;       // which lap records
     int maxResend = 3;          // resends of one frame after "ER" before moving on
     std::set<int> badChecksum;  // first transmission carries a wrong checksum
     std::set<int> lfBefore;     // first transmission has an LF before its CR

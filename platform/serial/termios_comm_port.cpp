@@ -175,8 +175,9 @@ void TermiosCommPort::setInBufferCount(int16_t n) {
         throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InBufferCount");
     ::tcflush(fd_, TCIFLUSH);
     decoder_.reset();
-    taken_ += buf_.size();
+    taken_ += unread();
     buf_.clear();
+    head_ = 0;
     pending_.clear();
     overflowed_ = false;
 }
@@ -310,6 +311,7 @@ void TermiosCommPort::close() {
     decoder_.reset();
     taken_ = 0;
     buf_.clear();
+    head_ = 0;
     pending_.clear();
     overflowed_ = false;
     ++generation_;
@@ -317,21 +319,24 @@ void TermiosCommPort::close() {
 
 void TermiosCommPort::onReadable() {
     if (!notifier_) return;
+    if (notifierDepth_ > 0) {
+        // A handler runs a nested event loop (a modal box): nothing of this port may run
+        // inside it, so the notifier stays off until the handler returns and the bytes
+        // wait in the kernel. Only then: switching it costs more than a byte's delivery.
+        notifier_->setEnabled(false);
+        return;
+    }
     const uint64_t generation = generation_;
-    // Handlers may run a nested event loop (a modal box); nothing of this port may run
-    // inside it, so the notifier stays off until they return. Bytes wait in the kernel.
-    notifier_->setEnabled(false);
     ++notifierDepth_;
     const bool gone = readAvailable();
     deliver();
-    if (generation == generation_) {
-        if (gone) {
-            std::fprintf(stderr, "%s: %s has gone away; port closed\n", name().c_str(),
-                         device_.c_str());
-            close();
-        } else {
-            notifier_->setEnabled(true);
-        }
+    if (gone && generation == generation_) {
+        std::fprintf(stderr, "%s: %s has gone away; port closed\n", name().c_str(),
+                     device_.c_str());
+        close();
+    } else if (notifier_) {
+        // Also a port reopened by the handler: its events waited for this one to end.
+        notifier_->setEnabled(true);
     }
     --notifierDepth_;
 }
@@ -378,11 +383,15 @@ void TermiosCommPort::checkOverruns() {
 }
 
 void TermiosCommPort::store(const std::string& data, const std::vector<size_t>& errors) {
+    if (head_ > 0) {
+        buf_.erase(0, head_);
+        head_ = 0;
+    }
     size_t e = 0;
     for (size_t i = 0;; ++i) {
         for (; e < errors.size() && errors[e] == i; ++e) queue(comm::EvFrame);
         if (i == data.size()) break;
-        if (buf_.size() < InBufferSize) {
+        if (unread() < InBufferSize) {
             buf_.push_back(data[i]);
         } else if (!overflowed_) {
             overflowed_ = true;
@@ -392,16 +401,21 @@ void TermiosCommPort::store(const std::string& data, const std::vector<size_t>& 
 }
 
 void TermiosCommPort::queue(int16_t code) {
-    if (pending_.size() < MaxPendingEvents) pending_.push_back({taken_ + buf_.size(), code});
+    if (pending_.size() < MaxPendingEvents) pending_.push_back({taken_ + unread(), code});
 }
 
 std::string TermiosCommPort::input() {
     if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
-    const size_t n = inputLen_ > 0 ? std::min<size_t>(inputLen_, buf_.size()) : buf_.size();
-    std::string s = buf_.substr(0, n);
-    buf_.erase(0, n);
+    const size_t n = inputLen_ > 0 ? std::min<size_t>(inputLen_, unread()) : unread();
+    std::string s = buf_.substr(head_, n);
+    // Reading one byte per event must not move the rest each time.
+    head_ += n;
+    if (head_ == buf_.size()) {
+        buf_.clear();
+        head_ = 0;
+    }
     taken_ += n;
-    if (buf_.size() < InBufferSize) overflowed_ = false;
+    if (unread() < InBufferSize) overflowed_ = false;
     return s;
 }
 
@@ -412,7 +426,7 @@ void TermiosCommPort::deliver() {
             event_ = pending_.front().code;
             pending_.pop_front();
             runHandler(onComm);
-        } else if (rThreshold_ > 0 && buf_.size() >= static_cast<size_t>(rThreshold_)) {
+        } else if (rThreshold_ > 0 && unread() >= static_cast<size_t>(rThreshold_)) {
             const uint64_t before = taken_;
             event_ = comm::EvReceive;
             runHandler(onComm);

@@ -84,7 +84,9 @@ class TermiosCommPort : public CommPort {
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
 
     serial::LineDecoder decoder_;
-    std::string buf_;     // received, not yet read by input()
+    std::string buf_;  // received; bytes from head_ on are not yet read by input()
+    size_t head_ = 0;
+    size_t unread() const { return buf_.size() - head_; }
     uint64_t taken_ = 0;  // stream position of buf_'s first byte
     std::deque<Pending> pending_;
     bool overflowed_ = false;

@@ -1,161 +1,164 @@
-#include <random>
+// "PORT.DAT" at start-up and shut-down, and the port dialog, on a main window of fakes
+// run in a fresh working directory.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
-#include "port_settings/settings_format.h"
+#include <fstream>
+
+#include "main_window/vorbix_loader.h"
+#include "port_settings/port_setei.h"
 #include "tests/settings_fixture.h"
 
 namespace {
 
-using settings_test::FileSizeLimit;
-using settings_test::Program;
-using settings_test::readFile;
-using settings_test::writeFile;
+namespace fs = std::filesystem;
 
-bool onlyPortDatIn(const std::filesystem::path& dir) {
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().filename() != "PORT.DAT") return false;
-    return true;
+// What "PORT.DAT" is: "<none>", "<folder>" or its bytes.
+std::string portDat() {
+    if (!fs::is_regular_file("PORT.DAT")) return fs::exists("PORT.DAT") ? "<folder>" : "<none>";
+    std::ifstream in("PORT.DAT", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Whatever was there before must not survive a load.
-void setOldValues(settings_test::Rig& r) {
-    r.vl.PORT_NO = 9;
-    r.vl.BPS_ = "old";
-    r.vl.PASS_NAME = "/old";
-}
+std::string shown;  // the speed and port the last dialog opened with
 
-void loadExpectingDefaultsAndDialog(settings_test::Rig& r, const std::string& why) {
-    setOldValues(r);
-    r.log.clear();
-    r.comm.opens = 0;
-    r.vl.LoadPortSettings();
-    EXPECT_EQ(r.vl.PORT_NO, 1) << why;
-    EXPECT_EQ(r.vl.BPS_, "57600") << why;
-    EXPECT_EQ(r.vl.PASS_NAME, r.cwd()) << why;
-    EXPECT_EQ(r.dialogsShown(), 1) << why;
-    EXPECT_EQ(r.vl.SettingsChanged, -1) << why;
-    EXPECT_EQ(r.comm.opens, 1) << why;
-    EXPECT_EQ(r.comm.settings, "57600,n,8,1") << why;
-    EXPECT_FALSE(r.files.isOpen(r.vl.SettingsFileNo)) << why;
-}
-
-using SettingsFile = Program;
-
-TEST_F(SettingsFile, LoadsAGoodFileWithoutTheDialog) {
-    writeFile("PORT.DAT", "13\r\n\"19200\"\r\n\"C:\\DATA\"\r\n");
-    vl.LoadPortSettings();
-    EXPECT_EQ(vl.PORT_NO, 13);
-    EXPECT_EQ(vl.BPS_, "19200");
-    EXPECT_EQ(vl.PASS_NAME, "C:\\DATA");
-    EXPECT_EQ(dialogsShown(), 0);
-    EXPECT_EQ(comm.opens, 0);
-    EXPECT_EQ(vl.SettingsChanged, 0);
-    EXPECT_FALSE(files.isOpen(vl.SettingsFileNo));
-    // Handed to the serial control unchecked.
-    vl.OpenCommPort();
-    EXPECT_EQ(comm.port, 13);
-}
-
-TEST(SettingsFileFailures, EveryUnreadableFileFallsBackToDefaults) {
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"two lines", "3\r\n\"19200\"\r\n"},
-        {"too big", "70000\r\n\"19200\"\r\n\"C:\\DATA\"\r\n"},
-        {"not a number", "COM3\r\n\"19200\"\r\n\"C:\\DATA\"\r\n"},
-        {"unclosed", "3\r\n\"19200\r\n\"C:\\DATA\r\n"},
-        {"empty", ""},
+// The operator in the port dialog: a port button and a list speed (0 and "" for
+// none), a speed typed into the box, then "OK" or the close box.
+std::function<void(fake::Form&)> answer(int port, std::string bps, std::string typed = "",
+                                        bool ok = true) {
+    return [=](fake::Form& f) {
+        shown = f.fcombo("Combo1").text();
+        for (int i = 0; i < port_setei::PortCount; ++i)
+            if (f.foption("com_no", i).value()) shown += " com" + std::to_string(i + 1);
+        if (port) f.foption("com_no", port - 1).onClick();
+        if (!bps.empty()) f.fcombo("Combo1").choose(bps);
+        if (!typed.empty()) f.fcombo("Combo1").value = typed;
+        if (ok) return f.fbutton("ok_bot").onClick();
+        f.onUnload();
+        f.unload();
     };
-    for (const auto& [why, bytes] : cases) {
-        settings_test::Rig r;
-        writeFile("PORT.DAT", bytes);
-        loadExpectingDefaultsAndDialog(r, why);
-        EXPECT_EQ(readFile("PORT.DAT"), bytes) << why;  // reading never writes
+}
+
+struct Rig {
+    settings_test::WorkDir dir;  // first: everything below lives in it
+    fake::Log log;
+    fake::Ui ui{&log};
+    fake::Form form{VorbixLoader::formSpec(), &log};
+    fake::CommPort comm{&log};
+    platform::Files files;
+    fake::Clock clock;
+    VorbixLoader vl{ui, form, comm, files, clock};
+
+    Rig() { ui.operators["PORT SET"] = answer(0, ""); }
+    static void write(std::string b) { std::ofstream("PORT.DAT", std::ios::binary) << b; }
+    std::string settings() const {
+        return std::to_string(vl.PORT_NO) + "|" + vl.BPS_ + "|" + vl.PASS_NAME;
+    }
+    // The log without the port's other properties and the timer.
+    fake::Log steps() const {
+        fake::Log out;
+        for (const auto& e : log)
+            for (const char* p :
+                 {"show", "unload", "CommPort", "Settings", "PortOpen", "msg", "end"})
+                if (e.rfind(p, 0) == 0) out.push_back(e);
+        return out;
+    }
+};
+
+struct LifeCycle : ::testing::Test, Rig {};
+
+// Defaults, the dialog, and the link opened after it and again at the end of start-up;
+// the file is left as it was.
+TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogAndAreNotWritten) {
+    for (const std::string bytes :
+         {"<none>", "<folder>", "3\r\n\"19200\"\r\n", "70000\r\n\"19200\"\r\n\"/d\"\r\n"}) {
+        Rig r;
+        if (bytes == "<folder>") fs::create_directory("PORT.DAT");
+        if (bytes[0] != '<') r.write(bytes);
+        r.vl.Form_Load();
+        EXPECT_FALSE(r.files.isOpen(r.vl.SettingsFileNo)) << bytes;
+        r.vl.Form_Unload();
+        EXPECT_EQ(r.settings(), "1|57600|" + fs::current_path().string()) << bytes;
+        const std::string open[] = {"CommPort=1", "Settings=57600,n,8,1", "PortOpen=true"};
+        EXPECT_EQ(r.steps(), (fake::Log{"show PORT SET", "unload PORT SET", open[0], open[1],
+                                        open[2], "PortOpen=false", open[0], open[1], open[2],
+                                        "PortOpen=false", "end"}));
+        EXPECT_EQ(portDat(), bytes);
     }
 }
 
-TEST_F(SettingsFile, MissingFileOrAFolderInItsPlaceFallBack) {
-    loadExpectingDefaultsAndDialog(*this, "missing");
-    std::filesystem::create_directory("PORT.DAT");
-    loadExpectingDefaultsAndDialog(*this, "folder");
-}
-
-TEST_F(SettingsFile, UsesAFreeNumberAndLeavesOtherFilesOpen) {
-    files.openOutput(files.freeFile(), "records.txt");  // number 1, as a record file
-    writeFile("PORT.DAT", "2,\"9600\",\"/x\"");
-    vl.LoadPortSettings();
-    EXPECT_EQ(vl.SettingsFileNo, 2);
-    EXPECT_TRUE(files.isOpen(1));
-    vl.SavePortSettings();
-    EXPECT_EQ(vl.SettingsFileNo, 2);
-    EXPECT_TRUE(files.isOpen(1));
-    EXPECT_FALSE(files.isOpen(2));
-    files.discard(1);
-}
-
-TEST_F(SettingsFile, WritesExactlyThreeFieldsThatLoadBack) {
-    std::string folder = cwd() + "/lap data ";
+TEST_F(LifeCycle, PortCommandIsWrittenAtExitAndReadsBackByteForByte) {
+    std::string folder = "/lap data ";
     for (int c = 0x80; c <= 0xFF; ++c) folder += static_cast<char>(c);
-    writeFile("PORT.DAT", std::string(5000, 'x'));  // longer than what replaces it
-    vl.PORT_NO = 12;
-    vl.BPS_ = "38400";
-    vl.PASS_NAME = folder;
-    vl.SavePortSettings();
-    EXPECT_EQ(readFile("PORT.DAT"), "12\r\n\"38400\"\r\n\"" + folder + "\"\r\n");
-    EXPECT_TRUE(onlyPortDatIn(dir.path()));
-    EXPECT_FALSE(files.isOpen(vl.SettingsFileNo));
-
-    vl.PORT_NO = 0;
-    vl.BPS_.clear();
-    vl.PASS_NAME.clear();
+    // A long fourth field: the new file must not keep the old one's tail.
+    write("2,\"9600\",\"" + folder + "\"," + std::string(5000, 'x'));
+    files.openOutput(files.freeFile(), "records.txt");  // number 1 is someone else's
+    vl.Form_Load();
+    ui.operators["PORT SET"] = answer(11, "38400");
+    vl.PORT_SET_Click();
+    vl.Form_Unload();
+    EXPECT_EQ(portDat(), "11\r\n\"38400\"\r\n\"" + folder + "\"\r\n");
     vl.LoadPortSettings();
-    EXPECT_EQ(vl.PORT_NO, 12);
-    EXPECT_EQ(vl.BPS_, "38400");
-    EXPECT_EQ(vl.PASS_NAME, folder);
-    EXPECT_EQ(dialogsShown(), 0);
+    EXPECT_EQ(settings(), "11|38400|" + folder);
 }
 
-TEST_F(SettingsFile, FailedWriteKeepsTheOldFileWhole) {
-    const std::string old = "3\r\n\"19200\"\r\n\"/old\"\r\n";
-    writeFile("PORT.DAT", old);
-    // Long enough to fail while printing, not only when the file is finished.
-    vl.PASS_NAME = "/" + std::string(100000, 'f');
-    {
-        FileSizeLimit limit(16);
-        EXPECT_THROW(vl.SavePortSettings(), platform::RuntimeError);
-    }
-    EXPECT_EQ(readFile("PORT.DAT"), old);
-    EXPECT_TRUE(onlyPortDatIn(dir.path()));  // no temporary file left behind
-    EXPECT_FALSE(files.isOpen(vl.SettingsFileNo));
-    files.closeAll();  // nothing left to finish later either
-    EXPECT_EQ(readFile("PORT.DAT"), old);
-
-    std::filesystem::remove("PORT.DAT");
-    std::filesystem::create_directory("PORT.DAT");
-    EXPECT_THROW(vl.SavePortSettings(), platform::RuntimeError);
-    EXPECT_TRUE(std::filesystem::is_directory("PORT.DAT"));
+TEST_F(LifeCycle, FailedWriteAtExitIsReportedAndKeepsTheOldFile) {
+    write("4\r\n\"19200\"\r\n\"/r\"\r\n");
+    vl.SettingsChanged = -1;
+    vl.PASS_NAME = "/" + std::string(100000, 'f');  // fails while printing, not only at close
+    // Writes past 16 bytes fail with EFBIG; unlike permission bits, root is bound by it.
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit low{16, before.rlim_max};
+    const auto handler = ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &low);
+    vl.Form_Unload();  // reports its own errors, so the limit is always lifted again
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::signal(SIGXFSZ, handler);
+    EXPECT_EQ(ui.boxes.at(0).icon, platform::Icon::Critical);
+    EXPECT_TRUE(ui.ended);
+    EXPECT_EQ(portDat(), "4\r\n\"19200\"\r\n\"/r\"\r\n");
+    // No temporary file left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-// Damaged files on disk go through the whole load: they load or fall back, and the
-// file is always closed again.
-TEST_F(SettingsFile, MutatedFilesLoadOrFallBack) {
-    const std::string good = settings::format({4, "38400", "/home/op"});
-    std::mt19937 rng(7);
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes = good;
-        for (int e = 0; e < 3; ++e) {
-            const size_t at = rng() % bytes.size();
-            if (rng() % 2)
-                bytes[at] = static_cast<char>(rng() % 256);
-            else
-                bytes.erase(at, 1);
-        }
-        writeFile("PORT.DAT", bytes);
-        const int before = dialogsShown();
-        vl.LoadPortSettings();
-        const bool fellBack = dialogsShown() > before;
-        EXPECT_EQ(fellBack, !settings::parse(bytes)) << testing::PrintToString(bytes);
-        if (fellBack) {
-            EXPECT_EQ(vl.BPS_, "57600");
-        }
-        EXPECT_FALSE(files.isOpen(vl.SettingsFileNo));
+TEST_F(LifeCycle, UnopenablePortAtStartUpIsReportedAndTheFileKept) {
+    write("13,\"19200\",\"/r\"");  // one line: a rewrite would show
+    comm.failOpen = true;
+    vl.Form_Load();
+    vl.Form_Unload();
+    EXPECT_EQ(steps(), (fake::Log{"CommPort=13", "Settings=19200,n,8,1",
+                                  "msgbox COM13: cannot open", "end"}));
+    EXPECT_EQ(portDat(), "13,\"19200\",\"/r\"");
+}
+
+// From port 5 at 19200. However the dialog is left, the settings are marked for writing
+// and the link is reopened, after the dialog is gone, with whatever the main window then
+// holds.
+TEST(PortDialog, HandsBackOnlyWhatOkConfirmsAndReopensTheLink) {
+    using Case = std::tuple<int16_t, std::function<void(fake::Form&)>, std::string, std::string>;
+    const Case cases[] = {
+        {5, answer(0, ""), "19200 com5", "5|19200|"},
+        {5, answer(12, "38400"), "19200 com5", "12|38400|"},
+        {5, answer(0, "", "4800"), "19200 com5", "5|19200|"},         // typed, not chosen
+        {5, answer(7, "9600", "", false), "19200 com5", "5|19200|"},  // the close box
+        {0, answer(0, ""), "19200", "0|19200|"},                      // no button for it
+        {13, answer(0, ""), "19200", "13|19200|"},
+    };
+    for (const auto& [port, play, shownFirst, after] : cases) {
+        Rig r;
+        r.vl.PORT_NO = port;
+        r.vl.BPS_ = "19200";
+        r.ui.operators["PORT SET"] = play;
+        r.vl.PORT_SET_Click();
+        EXPECT_EQ(shown, shownFirst) << after;
+        EXPECT_EQ(r.settings(), after);
+        EXPECT_EQ(r.steps(), (fake::Log{"show PORT SET", "unload PORT SET",
+                                        "CommPort=" + std::to_string(r.vl.PORT_NO),
+                                        "Settings=" + r.vl.BPS_ + ",n,8,1", "PortOpen=true"}));
+        EXPECT_EQ(r.form.flabel("PORT_BPS").text, r.vl.BPS_ + "bps");
+        EXPECT_EQ(r.vl.SettingsChanged, -1);
     }
 }
 

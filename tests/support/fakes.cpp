@@ -15,70 +15,50 @@ void FileList::setPath(const std::string& p) {
 Form::Form(const platform::FormSpec& s, Log* l) : table(s), log(l), caption_(s.caption) {
     using platform::Kind;
     for (const auto& c : table.controls) {
+        const std::string& n = c.name;
         switch (c.kind) {
-            case Kind::CommandButton: {
-                auto b = std::make_unique<Button>();
-                b->e = {log, c.name};
-                buttons[c.name] = std::move(b);
+            case Kind::CommandButton:
+                (buttons[n] = std::make_unique<Button>())->e = {log, n};
                 break;
-            }
-            case Kind::CheckBox: {
-                auto b = std::make_unique<CheckBox>();
-                b->e = {log, c.name};
-                b->v = c.value ? 1 : 0;
-                checks[c.name] = std::move(b);
+            case Kind::CheckBox:
+                (checks[n] = std::make_unique<CheckBox>())->e = {log, n};
                 break;
-            }
-            case Kind::Label: {
-                auto b = std::make_unique<Label>();
-                b->text = c.caption;
-                labels[c.name] = std::move(b);
+            case Kind::Label:
+                (labels[n] = std::make_unique<Label>())->text = c.caption;
                 break;
-            }
             case Kind::TextBox:
             case Kind::RecordText: {
-                auto b = std::make_unique<TextBox>();
-                b->log = log;
-                b->name = c.name;
-                b->value = c.caption;
-                texts[c.name] = std::move(b);
+                auto& b = *(texts[n] = std::make_unique<TextBox>());
+                b.log = log;
+                b.name = n;
+                b.value = c.caption;
                 break;
             }
             case Kind::OptionButton: {
-                auto& group = options[c.name];
+                auto& group = options[n];
                 if (group.size() <= static_cast<size_t>(c.index)) group.resize(c.index + 1);
-                group[c.index] = std::make_unique<OptionButton>();
+                (group[c.index] = std::make_unique<OptionButton>())->group = &group;
                 break;
             }
-            case Kind::ComboBox: {
-                auto b = std::make_unique<ComboBox>();
-                b->value = c.caption;
-                b->items = c.items;
-                combos[c.name] = std::move(b);
+            case Kind::ComboBox:
+                (combos[n] = std::make_unique<ComboBox>())->value = c.caption;
                 break;
-            }
-            case Kind::Timer: {
-                auto b = std::make_unique<Timer>();
-                b->e = {log, c.name, false};
-                timers[c.name] = std::move(b);
+            case Kind::Timer:
+                (timers[n] = std::make_unique<Timer>())->e = {log, n, false};
                 break;
-            }
             case Kind::DriveList:
-                drives[c.name] = std::make_unique<DriveList>();
+                drives[n] = std::make_unique<DriveList>();
                 break;
             case Kind::DirList:
-                dirs[c.name] = std::make_unique<DirList>();
+                dirs[n] = std::make_unique<DirList>();
                 break;
             case Kind::FileList:
-                fileLists[c.name] = std::make_unique<FileList>();
+                fileLists[n] = std::make_unique<FileList>();
                 break;
             case Kind::Frame:
                 break;
         }
     }
-    for (auto& [name, group] : options)
-        for (auto& b : group)
-            if (b) b->group = &group;
 }
 
 platform::OptionButton& Form::option(const std::string& n, int i) {

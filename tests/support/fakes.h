@@ -79,13 +79,11 @@ struct OptionButton : platform::OptionButton {
         on = v;
     }
     bool value() const override { return on; }
-    void setToolTip(const std::string& t) override { tip = t; }
-    std::string tip;
+    void setToolTip(const std::string&) override {}
 };
 
 struct ComboBox : platform::ComboBox {
     std::string value;
-    std::vector<std::string> items;
     std::string text() const override { return value; }
     void setText(const std::string& s) override { value = s; }
     void choose(const std::string& item) {  // the operator picks a list item

@@ -352,6 +352,9 @@ bool TermiosCommPort::readAvailable() {
         if (n > 0) {
             decoder_.feed({chunk, static_cast<size_t>(n)}, data, errors);
             total += static_cast<size_t>(n);
+            // A short read took all there was; asking again costs a system call per
+            // wake-up, and a hang-up shows at the next one anyway.
+            if (static_cast<size_t>(n) < sizeof chunk) break;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

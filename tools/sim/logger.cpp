@@ -23,10 +23,18 @@ int64_t nowNs() {
     return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
 }
 
-// Absolute deadlines, so the pace does not drift with the time each write takes.
+// Absolute deadlines, so the pace does not drift with the time each write takes. A
+// wake-up can come tens of microseconds late, a good part of a byte time: sleep to just
+// before the deadline and wait out the rest awake, so the line keeps its rate.
 void sleepUntil(int64_t ns) {
-    timespec t{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+    constexpr int64_t Awake = 150'000;
+    const int64_t early = ns - Awake;
+    timespec t{static_cast<time_t>(early / 1'000'000'000),
+               static_cast<long>(early % 1'000'000'000)};
+    if (early > nowNs())
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+        }
+    while (nowNs() < ns) {
     }
 }
 }  // namespace
@@ -70,10 +78,13 @@ Logger::End Logger::run() {
     char buf[512];
     for (;;) {
         pollfd fds[2] = {{line_.fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        // Paced, the logger waits awake: a late wake-up would count against the host.
+        const int ready = ::poll(fds, 2, byteNs_ > 0 ? 0 : -1);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             return End::LineLost;
         }
+        if (ready == 0) continue;
         if (fds[1].revents) return End::Stopped;
         if (!(fds[0].revents & POLLIN)) {
             if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return End::LineLost;

@@ -21,6 +21,7 @@ const char* const Usage =
     "  --session=S        which session of lap records (default 1)\n"
     "  --max-resend=R     resends of a frame answered ER (default 3)\n"
     "  --pace=BPS         send and receive no faster than BPS bit/s, 10 bits a byte\n"
+    "                     (keeps time awake: it uses a core while it runs)\n"
     "  --once             end after the first download\n"
     "  --repeat           answer every download command until stopped (the default)\n"
     "  --stats            on exit, print reply latency and download figures\n"

@@ -22,8 +22,8 @@ const platform::FormSpec& File_Form::formSpec() {
         s.caption = LoadCaption;  // replaced by the mode when the dialog is created
         s.clientWidth = 6195;
         s.clientHeight = 3810;
-        s.font = "Courier New";
-        s.fontPoints = 9;
+        // The system's own font: "File name" fits its label, which fixed pitch does not.
+        s.fontPoints = 8;
         s.controls = {
             control("Drive1", Kind::DriveList, "", {0, 120, 2895, 345}, 0),
             control("Dir1", Kind::DirList, "", {0, 600, 2895, 2610}, 1),

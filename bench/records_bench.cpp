@@ -19,16 +19,9 @@ std::string recordText(int n) {
     return text;
 }
 
-struct Rig {
+struct Rig : fake::Program {
     std::string dir;
-    fake::Log log;
-    fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
-    fake::CommPort comm{&log};
-    platform::Files files;
-    fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
-    fake::TextBox& records = form.ftext("Text1");
+    fake::TextBox& records = text;
 
     Rig() {
         std::string t = (fs::temp_directory_path() / "vl-bench-XXXXXX").string();

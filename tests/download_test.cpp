@@ -9,16 +9,7 @@ namespace {
 
 using platform::Icon;
 
-struct Download : ::testing::Test {
-    fake::Log log;
-    fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
-    fake::CommPort comm{&log};
-    platform::Files files;
-    fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
-    fake::TextBox& text = form.ftext("Text1");
-
+struct Download : ::testing::Test, fake::Program {
     void SetUp() override {
         vl.PORT_NO = 1;
         vl.BPS_ = "57600";

@@ -40,15 +40,8 @@ std::function<void(fake::Form&)> answer(int port, std::string bps, std::string t
     };
 }
 
-struct Rig {
-    settings_test::WorkDir dir;  // first: everything below lives in it
-    fake::Log log;
-    fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
-    fake::CommPort comm{&log};
-    platform::Files files;
-    fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
+struct Rig : fake::Program {
+    settings_test::WorkDir dir;  // the program's working folder while the test runs
 
     Rig() { ui.operators["PORT SET"] = answer(0, ""); }
     static void write(std::string b) { std::ofstream("PORT.DAT", std::ios::binary) << b; }

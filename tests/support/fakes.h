@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "main_window/vorbix_loader.h"
 #include "platform/clock.h"
 #include "platform/comm_port.h"
 #include "platform/error.h"
@@ -256,6 +257,18 @@ class Clock : public platform::Clock {
   public:
     platform::Date date{2005, 1, 9};
     platform::Date today() const override { return date; }
+};
+
+// The program on fake windows and a fake serial port, as most tests need it.
+struct Program {
+    Log log;
+    Ui ui{&log};
+    Form form{VorbixLoader::formSpec(), &log};
+    CommPort comm{&log};
+    platform::Files files;
+    Clock clock;
+    VorbixLoader vl{ui, form, comm, files, clock};
+    TextBox& text = form.ftext("Text1");
 };
 
 }  // namespace fake

@@ -21,6 +21,8 @@ void VorbixLoader::Form_Load() {
 }
 
 void VorbixLoader::Form_Unload() {
+    // Closing during a download: no watchdog may fire into a box shown while ending.
+    Timer1.setEnabled(false);
     if (MSComm1.portOpen()) MSComm1.setPortOpen(false);
     if (SettingsChanged == -1) {
         try {

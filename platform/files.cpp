@@ -6,11 +6,26 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/error.h"
 
 namespace platform {
+
+namespace {
+// Makes a rename durable: the new name lives in the folder's own data.
+void syncFolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+}  // namespace
 
 struct Files::File {
     int fd = -1;
@@ -43,40 +58,50 @@ Files::File& Files::get(int16_t n) {
 
 void Files::openInput(int16_t n, const std::string& path) {
     if (open_.count(n)) throw RuntimeError(err::FileAlreadyOpen, "File already open");
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe (or a device) given as a file name must not hang the
+    // program; only regular files are read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw fromErrno(errno, path);
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw RuntimeError(err::PathFileAccess, path + ": is a folder");
+        throw RuntimeError(err::PathFileAccess, path + ": not a file");
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     auto f = std::make_unique<File>();
     f->fd = fd;
     open_[n] = std::move(f);
 }
 
-void Files::openOutput(int16_t n, const std::string& path) {
+void Files::openOutput(int16_t n, const std::string& name) {
     if (open_.count(n)) throw RuntimeError(err::FileAlreadyOpen, "File already open");
+    // Replacing a link's target, not the link; a new file keeps the old one's mode.
+    std::string path = name;
+    if (char* real = ::realpath(name.c_str(), nullptr)) {
+        path = real;
+        ::free(real);
+    }
     auto slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty()) throw RuntimeError(err::PathFileAccess, path + ": no file name");
+    if (base.empty()) throw RuntimeError(err::PathFileAccess, name + ": no file name");
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw RuntimeError(err::PathFileAccess, path + ": is a folder");
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        throw RuntimeError(err::PathFileAccess, name + ": is a folder");
     std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) throw fromErrno(errno, path);
+    std::vector<char> tempName(temp.begin(), temp.end());
+    tempName.push_back('\0');
+    int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0) throw fromErrno(errno, name);
     mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
     auto f = std::make_unique<File>();
     f->fd = fd;
     f->output = true;
     f->target = path;
-    f->temp = name.data();
+    f->temp = tempName.data();
     open_[n] = std::move(f);
 }
 
@@ -177,6 +202,7 @@ void Files::close(int16_t n) {
             }
             f.fd = -1;
             if (::rename(f.temp.c_str(), f.target.c_str()) != 0) throw fromErrno(errno, f.target);
+            syncFolderOf(f.target);
         } catch (...) {
             discard(n);
             throw;

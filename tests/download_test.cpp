@@ -135,6 +135,14 @@ TEST_F(Download, WatchdogEndsSixtyTicksAfterStartOrLastCr) {
     EXPECT_EQ(text.value, "12.345\r\n");
 }
 
+TEST_F(Download, SilentLoggerTimesOutSixtyTicksAfterTheStart) {
+    vl.down_load_Click();
+    for (int i = 0; i < 59; ++i) vl.Timer1_Timer();
+    EXPECT_TRUE(ui.boxes.empty());
+    vl.Timer1_Timer();
+    EXPECT_EQ(ui.boxes.size(), 1u);
+}
+
 TEST_F(Download, FailingRepliesStillListAndFinish) {
     vl.down_load_Click();
     comm.failOutput = true;

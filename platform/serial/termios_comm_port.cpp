@@ -136,15 +136,17 @@ void TermiosCommPort::setPortOpen(bool open) {
 
 void TermiosCommPort::setCommPort(int16_t n) {
     if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
-    if (n < 1) throw RuntimeError(err::InvalidPortNumber, "Invalid port number");
+    if (n < 1)
+        throw RuntimeError(err::InvalidPortNumber, "COM" + std::to_string(n) + ": no such port");
     port_ = n;
 }
 
 void TermiosCommPort::setSettings(const std::string& settings) {
     const auto speed = settingsSpeed(settings);
     if (!speed)
-        throw RuntimeError(err::InvalidPropertyValue,
-                           "Invalid property value: serial settings \"" + settings + "\"");
+        throw RuntimeError(err::InvalidPropertyValue, name() + " (" + serialDevice(port_) +
+                                                          "): settings \"" + settings +
+                                                          "\" are not ones this port takes");
     const auto oldSettings = settings_;
     const auto oldSpeed = speed_;
     settings_ = settings;

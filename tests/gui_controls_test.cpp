@@ -5,17 +5,24 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
+
+#include "main_window/vorbix_loader.h"
 #include "platform/error.h"
 #include "platform/qt/qt_ui.h"
 #include "port_settings/port_setei.h"
 #include "record_files/file_form.h"
+#include "tests/support/fakes.h"
 
 namespace {
 
@@ -115,3 +122,70 @@ TEST(MessageBox, TitleIconAndNoAsTheDefault) {
 }
 
 }  // namespace
+
+// The dialogs as the operator meets them: the program's own commands on real widgets.
+struct OnScreen : ::testing::Test {
+    platform::qt::QtUi ui{VorbixLoader::Title};
+    std::unique_ptr<platform::Form> mainForm = ui.createForm(VorbixLoader::formSpec());
+    fake::Log log;
+    fake::CommPort comm{&log};
+    platform::Files files;
+    fake::Clock clock;
+    VorbixLoader vl{ui, *mainForm, comm, files, clock};
+
+    template <class W>
+    static W* child(QWidget* dialog, const char* name) {
+        auto* w = dialog->findChild<W*>(name);
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+    static void clickItem(QListWidget* list, const QString& text) {
+        const auto found = list->findItems(text, Qt::MatchEndsWith);
+        ASSERT_FALSE(found.empty()) << text.toStdString();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(found[0]).center());
+    }
+};
+
+TEST_F(OnScreen, PortDialogHandsBackTheChosenPortAndListedSpeed) {
+    vl.PORT_NO = 5;
+    vl.BPS_ = "19200";
+    whenModal([](QWidget* d) {
+        EXPECT_TRUE(child<QRadioButton>(d, "com_no(4)")->isChecked());
+        QTest::mouseClick(child<QRadioButton>(d, "com_no(11)"), Qt::LeftButton);
+        auto* box = child<QComboBox>(d, "Combo1");
+        EXPECT_EQ(box->currentText(), "19200");
+        box->showPopup();
+        QAbstractItemView* view = box->view();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }, 5000));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(2, 0)).center());
+        QTest::mouseClick(child<QPushButton>(d, "ok_bot"), Qt::LeftButton);
+    });
+    vl.PORT_SET_Click();
+    EXPECT_EQ(vl.PORT_NO, 12);
+    EXPECT_EQ(vl.BPS_, "38400");
+    EXPECT_EQ(comm.settings, "38400,n,8,1");
+    EXPECT_EQ(vl.PORT_BPS.caption(), "38400bps");
+}
+
+TEST_F(OnScreen, FileDialogGoesIntoAFolderAndLoadsTheClickedFile) {
+    QTemporaryDir tmp;
+    const std::string root = tmp.path().toStdString();
+    QDir(tmp.path()).mkdir("sub");
+    std::ofstream(root + "/sub/laps.txt", std::ios::binary) << "12.345\r\n\r\n";
+    vl.PASS_NAME = root;
+    whenModal([](QWidget* d) {
+        auto* dirs = child<QListWidget>(d, "Dir1");
+        const auto sub = dirs->findItems("sub", Qt::MatchEndsWith);
+        ASSERT_FALSE(sub.empty());
+        dirs->setCurrentItem(sub[0]);
+        QTest::keyClick(dirs, Qt::Key_Return);  // opens it, as a double-click does
+        clickItem(child<QListWidget>(d, "File1"), "laps.txt");
+        EXPECT_EQ(child<QLineEdit>(d, "Text1")->text(), "laps");
+        QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
+    });
+    vl.FILE_LOAD_Click();
+    EXPECT_EQ(vl.PASS_NAME, root + "/sub");
+    EXPECT_EQ(vl.Text1.text(), "12.345\r\n\r\n");
+}

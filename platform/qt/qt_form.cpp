@@ -334,8 +334,7 @@ void QtForm::showModal() {
     if (!w) return;
     d_->unloading = false;
     // Owned by the window in front, so that it stays in front of it.
-    QWidget* owner = QApplication::activeModalWidget();
-    if (!owner) owner = QApplication::activeWindow();
+    QWidget* owner = frontWindow();
     if (owner == w) owner = nullptr;
     if (!w->isVisible())  // reparenting hides a shown window
         w->setParent(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -12,12 +12,14 @@ namespace {
 
 bool g_stopped = false;
 
-QWidget* frontWindow() {
-    QWidget* w = QApplication::activeModalWidget();
-    return w ? w : QApplication::activeWindow();
-}
-
 }  // namespace
+
+QWidget* frontWindow() {
+    // A window just closed can still be the active one for a moment; never that.
+    for (QWidget* w : {QApplication::activeModalWidget(), QApplication::activeWindow()})
+        if (w && w->isVisible()) return w;
+    return nullptr;
+}
 
 bool eventsStopped() {
     return g_stopped;

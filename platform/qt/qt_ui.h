@@ -26,6 +26,9 @@ class QtUi : public Ui {
     std::string title_;
 };
 
+// The visible window in front, which owns the dialogs and boxes shown next.
+QWidget* frontWindow();
+
 // True once reportError has begun; window events are then dropped.
 bool eventsStopped();
 

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -167,6 +169,28 @@ TEST_F(RecordFiles, OverwriteIsAskedAndFailedWriteKeepsOldFile) {
     EXPECT_EQ(slurp(at("r.txt")), "old\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);  // no temporary file left
     EXPECT_EQ(files.freeFile(), 1);
+}
+
+// A full disk and a read-only stick, as small volumes of our own: they live in a mount
+// namespace of this test process and vanish with it.
+TEST_F(RecordFiles, FullOrReadOnlyVolumeKeepsRecordsAndOldFile) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        ::mount("vl", dir.c_str(), "tmpfs", 0, "size=64k"))
+        GTEST_SKIP() << "cannot mount a small volume here: " << std::strerror(errno);
+    put(at("r.txt"), "old\r\n");
+    records.value = std::string(100000, '7') + "\r\n";
+    ui.answers.push_back(platform::Answer::Yes);
+    EXPECT_FALSE(ok(" SAVE", "r"));
+    ASSERT_EQ(::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_FALSE(ok(" SAVE", "new"));
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    EXPECT_NE(ui.boxes[1].text.find(std::strerror(ENOSPC)), std::string::npos);
+    EXPECT_NE(ui.boxes[2].text.find(std::strerror(EROFS)), std::string::npos);
+    EXPECT_EQ(records.value.size(), 100002u);
+    EXPECT_EQ(slurp(at("r.txt")), "old\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);  // no temporary file left
+    ::umount(dir.c_str());
 }
 
 TEST_F(RecordFiles, InRootFolderNameStartsWithDoubleSlash) {

@@ -153,10 +153,13 @@ bool QtDirList::show(const std::string& folder) {
         item->setData(PathRole, QByteArray::fromStdString(full));
         w_->addItem(item);
     };
-    // The folder's ancestors from the root down, then the folder, then its subfolders.
-    add("/", "/", 0, open);
+    // The folder's ancestors from its place (the volume it lives on, as the drive list
+    // shows it) down, then the folder, then its subfolders: other places are reached
+    // through the drive list.
+    const std::string place = placeOf(path);
+    add(place, place, 0, open);
     int depth = 0;
-    size_t from = 1;
+    size_t from = place.size() + (place == "/" ? 0 : 1);
     while (from < path.size()) {
         size_t slash = path.find('/', from);
         if (slash == std::string::npos) slash = path.size();

@@ -75,7 +75,7 @@ void BM_ReceiveStep(benchmark::State& state) {
     auto quiet = std::make_unique<QuietText>();
     quiet->log = &log;
     quiet->name = "Text1";
-    form.texts["Text1"] = std::move(quiet);
+    form.controls["Text1"] = std::move(quiet);
     StreamPort port;
     platform::Files files;
     fake::Clock clock;

@@ -48,14 +48,9 @@ void VorbixLoader::MSComm1_OnComm() {
     switch (event) {
         case platform::comm::EvFrame:
         case platform::comm::EvOverrun:
-        case platform::comm::EvRxParity:
-            RxError = -1;
-            break;
-        case platform::comm::EvReceive:
-            receiveStep();
-            break;
-        default:
-            break;  // CTS timeout, buffer overflow, anything else
+        case platform::comm::EvRxParity: RxError = -1; break;
+        case platform::comm::EvReceive: receiveStep(); break;
+        default: break;  // CTS timeout, buffer overflow, anything else
     }
 }
 
@@ -82,11 +77,8 @@ void VorbixLoader::receiveStep() {
                 step([&] { Text1.setSelText(listed); });
                 break;
             }
-            case frame::Kind::End:
-                finishDownload();
-                break;
-            case frame::Kind::Start:
-                break;
+            case frame::Kind::End: finishDownload(); break;
+            case frame::Kind::Start: break;
         }
     }
     RxError = 0;

@@ -43,7 +43,7 @@ class RecordFiles : public ::testing::Test {
     RecordBox& records = [this]() -> RecordBox& {
         auto box = std::make_unique<RecordBox>();
         box->log = &log;
-        return static_cast<RecordBox&>(*(form.texts["Text1"] = std::move(box)));
+        return static_cast<RecordBox&>(*(form.controls["Text1"] = std::move(box)));
     }();
     fake::CommPort comm{&log};
     platform::Files files;

@@ -2,76 +2,56 @@
 
 namespace fake {
 
+void DriveList::setDrive(const std::string& p) {
+    if (p == current) return;
+    current = p;
+    if (onChange) onChange();
+}
+
 void DirList::setPath(const std::string& p) {
     if (p == current) return;
     current = p;
     if (onChange) onChange();
 }
 
-void FileList::setPath(const std::string& p) {
-    current = p;
+namespace {
+template <class T>
+std::unique_ptr<Control> make(const platform::ControlSpec& c) {
+    auto control = std::make_unique<T>();
+    if constexpr (std::is_base_of_v<Label, T>) control->text = c.caption;
+    if constexpr (std::is_base_of_v<TextBox, T> || std::is_base_of_v<ComboBox, T>)
+        control->value = c.caption;
+    return control;
 }
+}  // namespace
 
-Form::Form(const platform::FormSpec& s, Log* l) : table(s), log(l), caption_(s.caption) {
+Form::Form(const platform::FormSpec& table, Log* l) : log(l), caption_(table.caption) {
     using platform::Kind;
     for (const auto& c : table.controls) {
-        const std::string& n = c.name;
+        std::unique_ptr<Control> made;
         switch (c.kind) {
-            case Kind::CommandButton:
-                (buttons[n] = std::make_unique<Button>())->e = {log, n};
-                break;
-            case Kind::CheckBox:
-                (checks[n] = std::make_unique<CheckBox>())->e = {log, n};
-                break;
-            case Kind::Label:
-                (labels[n] = std::make_unique<Label>())->text = c.caption;
-                break;
+            case Kind::CommandButton: made = make<Button>(c); break;
+            case Kind::CheckBox: made = make<CheckBox>(c); break;
+            case Kind::Label: made = make<Label>(c); break;
             case Kind::TextBox:
-            case Kind::RecordText: {
-                auto& b = *(texts[n] = std::make_unique<TextBox>());
-                b.log = log;
-                b.name = n;
-                b.value = c.caption;
-                break;
-            }
-            case Kind::OptionButton: {
-                auto& group = options[n];
-                if (group.size() <= static_cast<size_t>(c.index)) group.resize(c.index + 1);
-                (group[c.index] = std::make_unique<OptionButton>())->group = &group;
-                break;
-            }
-            case Kind::ComboBox:
-                (combos[n] = std::make_unique<ComboBox>())->value = c.caption;
-                break;
-            case Kind::Timer:
-                (timers[n] = std::make_unique<Timer>())->e = {log, n, false};
-                break;
-            case Kind::DriveList:
-                drives[n] = std::make_unique<DriveList>();
-                break;
-            case Kind::DirList:
-                dirs[n] = std::make_unique<DirList>();
-                break;
-            case Kind::FileList:
-                fileLists[n] = std::make_unique<FileList>();
-                break;
-            case Kind::Frame:
-                break;
+            case Kind::RecordText: made = make<TextBox>(c); break;
+            case Kind::OptionButton: made = make<OptionButton>(c); break;
+            case Kind::ComboBox: made = make<ComboBox>(c); break;
+            case Kind::Timer: made = make<Timer>(c); break;
+            case Kind::DriveList: made = make<DriveList>(c); break;
+            case Kind::DirList: made = make<DirList>(c); break;
+            case Kind::FileList: made = make<FileList>(c); break;
+            case Kind::Frame: continue;
         }
+        made->log = log;
+        made->name = c.name;
+        if (auto* t = dynamic_cast<Timer*>(made.get())) t->on = false;
+        if (auto* o = dynamic_cast<OptionButton*>(made.get())) {
+            o->group = &groups[c.name];
+            o->group->push_back(o);
+        }
+        controls[key(c.name, c.index)] = std::move(made);
     }
-}
-
-platform::OptionButton& Form::option(const std::string& n, int i) {
-    auto& group = find(options, n);
-    if (i < 0 || static_cast<size_t>(i) >= group.size() || !group[i])
-        throw platform::RuntimeError(
-            340, "Control array element " + std::to_string(i) + " doesn't exist");
-    return *group[i];
-}
-
-void Form::showModal() {
-    log->push_back("show " + table.caption);
-    if (operate) operate(*this);
 }
 
 std::unique_ptr<platform::Form> Ui::createForm(const platform::FormSpec& table) {
@@ -93,32 +73,34 @@ platform::Answer Ui::msgBox(const std::string& text, platform::Icon icon,
     return a;
 }
 
+void CommPort::mustBeOpen() const {
+    if (!open) throw platform::RuntimeError(platform::err::PortNotOpen, "Port not open");
+}
+
 void CommPort::setPortOpen(bool v) {
-    if (v && failOpen)
+    if (v && (failOpen || open))
         throw platform::RuntimeError(platform::err::DeviceUnavailable,
                                      "COM" + std::to_string(port) + ": cannot open");
-    if (v && open)
-        throw platform::RuntimeError(platform::err::PortAlreadyOpen, "Port already open");
     open = v;
-    if (v) ++opens;
+    opens += v;
     log->push_back(v ? "PortOpen=true" : "PortOpen=false");
 }
 
 void CommPort::setInBufferCount(int16_t n) {
-    if (!open) throw platform::RuntimeError(platform::err::PortNotOpen, "Port not open");
+    mustBeOpen();
     if (n == 0) pending.clear();
     log->push_back("InBufferCount=" + std::to_string(n));
 }
 
 void CommPort::output(const std::string& b) {
-    if (!open || failOutput)
-        throw platform::RuntimeError(platform::err::PortNotOpen, "Port not open");
+    mustBeOpen();
+    if (failOutput) throw platform::RuntimeError(platform::err::DeviceIoError, "Write failed");
     sent += b;
     log->push_back("Output=" + b);
 }
 
 std::string CommPort::input() {
-    if (!open) throw platform::RuntimeError(platform::err::PortNotOpen, "Port not open");
+    mustBeOpen();
     std::string s = pending.substr(0, inputLen > 0 ? inputLen : pending.size());
     pending.erase(0, s.size());
     return s;
@@ -127,10 +109,10 @@ std::string CommPort::input() {
 void CommPort::receive(const std::string& bytes) {
     pending += bytes;
     while (!pending.empty()) {
-        size_t before = pending.size();
+        const size_t before = pending.size();
         event = platform::comm::EvReceive;
         if (onComm) onComm();
-        if (pending.size() == before) break;  // handler read nothing
+        if (pending.size() == before) break;  // the handler read nothing
     }
 }
 

@@ -5,7 +5,6 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,41 +18,40 @@ namespace fake {
 
 using Log = std::vector<std::string>;
 
-struct Enable {
-    Log* log;
+struct Control {
+    virtual ~Control() = default;
+    Log* log = nullptr;
     std::string name;
+};
+
+// A control with an enabled flag, logged as it changes.
+template <class Base>
+struct Switch : Base, Control {
     bool on = true;
-    void set(bool v) {
+    void setEnabled(bool v) override {
         on = v;
         log->push_back(name + (v ? ".enabled" : ".disabled"));
     }
+    bool enabled() const override { return on; }
 };
 
-struct Button : platform::Button {
-    Enable e;
-    void setEnabled(bool on) override { e.set(on); }
-    bool enabled() const override { return e.on; }
-};
+using Button = Switch<platform::Button>;
+using Timer = Switch<platform::Timer>;
 
-struct CheckBox : platform::CheckBox {
-    Enable e;
+struct CheckBox : Switch<platform::CheckBox> {
     int v = 0;
-    void setEnabled(bool on) override { e.set(on); }
-    bool enabled() const override { return e.on; }
     int value() const override { return v; }
     void setValue(int x) override { v = x; }
 };
 
-struct Label : platform::Label {
+struct Label : platform::Label, Control {
     std::string text;
     void setCaption(const std::string& s) override { text = s; }
     std::string caption() const override { return text; }
 };
 
 // A text box with a caret and a selection, in bytes.
-struct TextBox : platform::TextBox {
-    Log* log;
-    std::string name;
+struct TextBox : platform::TextBox, Control {
     std::string value;
     size_t selStart = 0, selLength = 0;
     std::string text() const override { return value; }
@@ -70,20 +68,19 @@ struct TextBox : platform::TextBox {
     }
 };
 
-struct OptionButton : platform::OptionButton {
-    std::vector<std::unique_ptr<OptionButton>>* group = nullptr;
+struct OptionButton : platform::OptionButton, Control {
+    std::vector<OptionButton*>* group = nullptr;
     bool on = false;
     void setValue(bool v) override {
-        if (v && group)
-            for (auto& b : *group)
-                if (b) b->on = false;
+        if (v)
+            for (auto* b : *group) b->on = false;
         on = v;
     }
     bool value() const override { return on; }
     void setToolTip(const std::string&) override {}
 };
 
-struct ComboBox : platform::ComboBox {
+struct ComboBox : platform::ComboBox, Control {
     std::string value;
     std::string text() const override { return value; }
     void setText(const std::string& s) override { value = s; }
@@ -93,56 +90,55 @@ struct ComboBox : platform::ComboBox {
     }
 };
 
-struct Timer : platform::Timer {
-    Enable e;
-    void setEnabled(bool on) override { e.set(on); }
-    bool enabled() const override { return e.on; }
-};
-
-struct DriveList : platform::DriveList {
+struct DriveList : platform::DriveList, Control {
     std::string current = "/";
     std::string drive() const override { return current; }
-    void setDrive(const std::string& p) override {
-        if (p == current) return;
-        current = p;
-        if (onChange) onChange();
-    }
+    void setDrive(const std::string& p) override;
 };
 
-struct DirList : platform::DirList {
+struct DirList : platform::DirList, Control {
     std::string current;
     std::string path() const override { return current; }
     void setPath(const std::string& p) override;
 };
 
-struct FileList : platform::FileList {
+struct FileList : platform::FileList, Control {
     std::string pattern, current, chosen;
     void setPattern(const std::string& p) override { pattern = p; }
     std::string path() const override { return current; }
-    void setPath(const std::string& p) override;
+    void setPath(const std::string& p) override { current = p; }
     std::string fileName() const override { return chosen; }
 };
-
-template <class M>
-typename M::mapped_type& find(M& m, const std::string& n) {
-    auto it = m.find(n);
-    if (it == m.end()) throw std::logic_error("no control " + n);
-    return it->second;
-}
 
 class Form : public platform::Form {
   public:
     Form(const platform::FormSpec& table, Log* log);
-    platform::Button& button(const std::string& n) override { return *find(buttons, n); }
-    platform::CheckBox& checkBox(const std::string& n) override { return *find(checks, n); }
-    platform::Label& label(const std::string& n) override { return *find(labels, n); }
-    platform::TextBox& textBox(const std::string& n) override { return *find(texts, n); }
-    platform::OptionButton& option(const std::string& n, int i) override;
-    platform::ComboBox& combo(const std::string& n) override { return *find(combos, n); }
-    platform::Timer& timer(const std::string& n) override { return *find(timers, n); }
-    platform::DriveList& driveList(const std::string& n) override { return *find(drives, n); }
-    platform::DirList& dirList(const std::string& n) override { return *find(dirs, n); }
-    platform::FileList& fileList(const std::string& n) override { return *find(fileLists, n); }
+
+    // The control by name, and index for control arrays; a missing one is an error of
+    // the run time, as a missing array element is.
+    template <class T>
+    T& get(const std::string& name, int index = -1) {
+        auto it = controls.find(key(name, index));
+        T* c = it == controls.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+        if (!c) throw platform::RuntimeError(340, "Control array element doesn't exist");
+        return *c;
+    }
+    static std::string key(const std::string& name, int index) {
+        return index < 0 ? name : name + "(" + std::to_string(index) + ")";
+    }
+
+    platform::Button& button(const std::string& n) override { return get<Button>(n); }
+    platform::CheckBox& checkBox(const std::string& n) override { return get<CheckBox>(n); }
+    platform::Label& label(const std::string& n) override { return get<Label>(n); }
+    platform::TextBox& textBox(const std::string& n) override { return get<TextBox>(n); }
+    platform::OptionButton& option(const std::string& n, int i) override {
+        return get<OptionButton>(n, i);
+    }
+    platform::ComboBox& combo(const std::string& n) override { return get<ComboBox>(n); }
+    platform::Timer& timer(const std::string& n) override { return get<Timer>(n); }
+    platform::DriveList& driveList(const std::string& n) override { return get<DriveList>(n); }
+    platform::DirList& dirList(const std::string& n) override { return get<DirList>(n); }
+    platform::FileList& fileList(const std::string& n) override { return get<FileList>(n); }
     void setCaption(const std::string& c) override { caption_ = c; }
     std::string caption() const override { return caption_; }
     void setMousePointer(int p) override {
@@ -150,42 +146,32 @@ class Form : public platform::Form {
         log->push_back("pointer=" + std::to_string(p));
     }
     int mousePointer() const override { return pointer; }
-    void show() override { shown = true; }
-    void showModal() override;
+    void show() override {}
+    void showModal() override {
+        log->push_back("show " + caption_);
+        if (operate) operate(*this);
+    }
     void unload() override {
         unloaded = true;
-        log->push_back("unload " + table.caption);
+        log->push_back("unload " + caption_);
     }
 
-    // Test access to the concrete fakes.
-    Button& fbutton(const std::string& n) { return *find(buttons, n); }
-    TextBox& ftext(const std::string& n) { return *find(texts, n); }
-    Timer& ftimer(const std::string& n) { return *find(timers, n); }
-    CheckBox& fcheck(const std::string& n) { return *find(checks, n); }
-    Label& flabel(const std::string& n) { return *find(labels, n); }
-    ComboBox& fcombo(const std::string& n) { return *find(combos, n); }
-    OptionButton& foption(const std::string& n, int i) {
-        return static_cast<OptionButton&>(option(n, i));
-    }
+    Button& fbutton(const std::string& n) { return get<Button>(n); }
+    TextBox& ftext(const std::string& n) { return get<TextBox>(n); }
+    Timer& ftimer(const std::string& n) { return get<Timer>(n); }
+    CheckBox& fcheck(const std::string& n) { return get<CheckBox>(n); }
+    Label& flabel(const std::string& n) { return get<Label>(n); }
+    ComboBox& fcombo(const std::string& n) { return get<ComboBox>(n); }
+    OptionButton& foption(const std::string& n, int i) { return get<OptionButton>(n, i); }
 
-    platform::FormSpec table;
     Log* log;
     std::string caption_;
     int pointer = 0;
-    bool shown = false, unloaded = false;
+    bool unloaded = false;
     // Runs while showModal() "waits": plays the operator; may call unload().
     std::function<void(Form&)> operate;
-
-    std::map<std::string, std::unique_ptr<Button>> buttons;
-    std::map<std::string, std::unique_ptr<CheckBox>> checks;
-    std::map<std::string, std::unique_ptr<Label>> labels;
-    std::map<std::string, std::unique_ptr<TextBox>> texts;
-    std::map<std::string, std::vector<std::unique_ptr<OptionButton>>> options;
-    std::map<std::string, std::unique_ptr<ComboBox>> combos;
-    std::map<std::string, std::unique_ptr<Timer>> timers;
-    std::map<std::string, std::unique_ptr<DriveList>> drives;
-    std::map<std::string, std::unique_ptr<DirList>> dirs;
-    std::map<std::string, std::unique_ptr<FileList>> fileLists;
+    std::map<std::string, std::unique_ptr<Control>> controls;
+    std::map<std::string, std::vector<OptionButton*>> groups;
 };
 
 struct MsgBox {
@@ -214,28 +200,16 @@ class Ui : public platform::Ui {
     bool ended = false;
 };
 
-// The serial-port control: records settings and output, feeds input on demand.
+// The serial-port control: logs what is set and sent, feeds input on demand.
 class CommPort : public platform::CommPort {
   public:
     explicit CommPort(Log* log) : log(log) {}
     bool portOpen() const override { return open; }
     void setPortOpen(bool v) override;
-    void setCommPort(int16_t n) override {
-        port = n;
-        log->push_back("CommPort=" + std::to_string(n));
-    }
-    void setSettings(const std::string& s) override {
-        settings = s;
-        log->push_back("Settings=" + s);
-    }
-    void setInputLen(int16_t n) override {
-        inputLen = n;
-        log->push_back("InputLen=" + std::to_string(n));
-    }
-    void setRThreshold(int16_t n) override {
-        rThreshold = n;
-        log->push_back("RThreshold=" + std::to_string(n));
-    }
+    void setCommPort(int16_t n) override { port = set("CommPort", n); }
+    void setSettings(const std::string& s) override { settings = set("Settings", s); }
+    void setInputLen(int16_t n) override { inputLen = set("InputLen", n); }
+    void setRThreshold(int16_t n) override { set("RThreshold", n); }
     void setInBufferCount(int16_t n) override;
     void output(const std::string& b) override;
     std::string input() override;
@@ -247,10 +221,21 @@ class CommPort : public platform::CommPort {
 
     Log* log;
     bool open = false;
-    int16_t port = 0, inputLen = 0, rThreshold = 0, event = 0;
+    int16_t port = 0, inputLen = 0, event = 0;
     std::string settings, sent, pending;
     int opens = 0;
     bool failOpen = false, failOutput = false;
+
+  private:
+    template <class T>
+    T set(const std::string& what, T v) {
+        if constexpr (std::is_integral_v<T>)
+            log->push_back(what + "=" + std::to_string(v));
+        else
+            log->push_back(what + "=" + v);
+        return v;
+    }
+    void mustBeOpen() const;
 };
 
 class Clock : public platform::Clock {

@@ -46,7 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VorbixLoader vl(ui, *form, comm, files, clock);
     comm.open = true;
     comm.inputLen = 1;
-    comm.rThreshold = 1;
 
     vl.down_load_Click();
     check(comm.sent == "DOWN\r");

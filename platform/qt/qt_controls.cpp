@@ -30,7 +30,7 @@ Control::~Control() {
 
 // --- Button
 
-QtButton::QtButton(QPushButton* w) : w_(w) {
+QtButton::QtButton(QPushButton* w) : Control(w), w_(w) {
     w_->setAutoDefault(false);
     w_->setDefault(false);
     connections_.push_back(
@@ -45,13 +45,9 @@ bool QtButton::enabled() const {
     return w_->isEnabled();
 }
 
-QWidget* QtButton::widget() const {
-    return w_;
-}
-
 // --- CheckBox
 
-QtCheckBox::QtCheckBox(QCheckBox* w) : w_(w) {}
+QtCheckBox::QtCheckBox(QCheckBox* w) : Control(w), w_(w) {}
 
 void QtCheckBox::setEnabled(bool on) {
     w_->setEnabled(on);
@@ -69,13 +65,9 @@ void QtCheckBox::setValue(int v) {
     w_->setChecked(v != 0);
 }
 
-QWidget* QtCheckBox::widget() const {
-    return w_;
-}
-
 // --- Label
 
-QtLabel::QtLabel(QLabel* w) : w_(w) {
+QtLabel::QtLabel(QLabel* w) : Control(w), w_(w) {
     w_->setTextFormat(Qt::PlainText);
     w_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     w_->setWordWrap(true);
@@ -86,13 +78,9 @@ void QtLabel::setCaption(const std::string& s) {
     w_->setText(decodeUiText(s));
 }
 
-QWidget* QtLabel::widget() const {
-    return w_;
-}
-
 // --- One-line text box
 
-QtLineText::QtLineText(QLineEdit* w) : w_(w) {}
+QtLineText::QtLineText(QLineEdit* w) : Control(w), w_(w) {}
 
 std::string QtLineText::text() const {
     return encodeUiText(w_->text());
@@ -107,13 +95,9 @@ void QtLineText::setSelText(const std::string& s) {
     w_->insert(decodeUiText(s));
 }
 
-QWidget* QtLineText::widget() const {
-    return w_;
-}
-
 // --- Record text
 
-QtRecordText::QtRecordText(QPlainTextEdit* w) : w_(w) {
+QtRecordText::QtRecordText(QPlainTextEdit* w) : Control(w), w_(w) {
     // Read-only, yet the caret stays visible and can be placed, and text selected.
     w_->setReadOnly(true);
     w_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -156,13 +140,9 @@ void QtRecordText::setSelText(const std::string& s) {
     }
 }
 
-QWidget* QtRecordText::widget() const {
-    return w_;
-}
-
 // --- Option button
 
-QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : w_(w), group_(group) {
+QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), group_(group) {
     // clicked comes from the operator (mouse, keys) only, never from setChecked.
     connections_.push_back(
         QObject::connect(w_, &QRadioButton::clicked, [this] { raiseEvent(onClick); }));
@@ -187,14 +167,10 @@ void QtOption::setToolTip(const std::string& tip) {
     w_->setToolTip(decodeUiText(tip));
 }
 
-QWidget* QtOption::widget() const {
-    return w_;
-}
-
 // --- Combo box
 
 QtCombo::QtCombo(QComboBox* w, const std::vector<std::string>& items, const std::string& text)
-    : w_(w) {
+    : Control(w), w_(w) {
     // Connections made before QComboBox's own run first and those made after run last:
     // they bracket its handling of typed text, which may raise activated() when the text
     // equals an item. Only a choice from the list counts as a click.
@@ -226,10 +202,6 @@ void QtCombo::setText(const std::string& s) {
     const int i = w_->findText(t, Qt::MatchExactly);
     if (i >= 0) w_->setCurrentIndex(i);
     w_->setEditText(t);
-}
-
-QWidget* QtCombo::widget() const {
-    return w_;
 }
 
 // --- Timer

@@ -30,11 +30,15 @@ void raiseEvent(const Handler& handler);
 // cut when the adapter goes so a late signal cannot reach it.
 class Control {
   public:
+    explicit Control(QWidget* widget = nullptr) : widget_(widget) {}
     virtual ~Control();
-    virtual QWidget* widget() const = 0;
+    QWidget* widget() const { return widget_; }
 
   protected:
     std::vector<QMetaObject::Connection> connections_;
+
+  private:
+    QWidget* widget_;
 };
 
 class QtButton : public Button, public Control {
@@ -42,7 +46,6 @@ class QtButton : public Button, public Control {
     explicit QtButton(QPushButton* w);
     void setEnabled(bool on) override;
     bool enabled() const override;
-    QWidget* widget() const override;
 
   private:
     QPushButton* w_;
@@ -55,7 +58,6 @@ class QtCheckBox : public CheckBox, public Control {
     bool enabled() const override;
     int value() const override;
     void setValue(int v) override;
-    QWidget* widget() const override;
 
   private:
     QCheckBox* w_;
@@ -66,7 +68,6 @@ class QtLabel : public Label, public Control {
     explicit QtLabel(QLabel* w);
     void setCaption(const std::string& s) override;
     std::string caption() const override { return caption_; }
-    QWidget* widget() const override;
 
   private:
     QLabel* w_;
@@ -80,7 +81,6 @@ class QtLineText : public TextBox, public Control {
     std::string text() const override;
     void setText(const std::string& s) override;
     void setSelText(const std::string& s) override;
-    QWidget* widget() const override;
 
   private:
     QLineEdit* w_;
@@ -93,7 +93,6 @@ class QtRecordText : public TextBox, public Control {
     std::string text() const override;
     void setText(const std::string& s) override;
     void setSelText(const std::string& s) override;
-    QWidget* widget() const override;
 
   private:
     QPlainTextEdit* w_;
@@ -105,7 +104,6 @@ class QtOption : public OptionButton, public Control {
     void setValue(bool on) override;
     bool value() const override;
     void setToolTip(const std::string& tip) override;
-    QWidget* widget() const override;
 
   private:
     QRadioButton* w_;
@@ -117,7 +115,6 @@ class QtCombo : public ComboBox, public Control {
     QtCombo(QComboBox* w, const std::vector<std::string>& items, const std::string& text);
     std::string text() const override;
     void setText(const std::string& s) override;
-    QWidget* widget() const override;
 
   private:
     QComboBox* w_;
@@ -129,7 +126,6 @@ class QtTimer : public Timer, public Control {
     QtTimer(QTimer* t, int intervalMs);
     void setEnabled(bool on) override;
     bool enabled() const override;
-    QWidget* widget() const override { return nullptr; }
 
   private:
     QTimer* t_;
@@ -141,7 +137,6 @@ class QtDriveList : public DriveList, public Control {
     explicit QtDriveList(QComboBox* w);
     std::string drive() const override;
     void setDrive(const std::string& place) override;
-    QWidget* widget() const override;
 
   private:
     QComboBox* w_;
@@ -153,7 +148,6 @@ class QtDirList : public DirList, public Control {
     explicit QtDirList(QListWidget* w);
     std::string path() const override { return path_; }
     void setPath(const std::string& folder) override;
-    QWidget* widget() const override;
 
   private:
     // Lists `folder` (normalised); returns false when it did not change.
@@ -181,7 +175,6 @@ class QtFileList : public FileList, public Control {
     std::string path() const override { return path_; }
     void setPath(const std::string& folder) override;
     std::string fileName() const override;
-    QWidget* widget() const override;
 
   private:
     void refill(const std::string& folder);

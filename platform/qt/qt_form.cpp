@@ -249,10 +249,7 @@ Label& QtForm::label(const std::string& name) {
 }
 
 TextBox& QtForm::textBox(const std::string& name) {
-    auto it = d_->controls.find({name, -1});
-    if (it != d_->controls.end())
-        if (auto* t = dynamic_cast<TextBox*>(it->second.get())) return *t;
-    throw std::logic_error("the window has no text box " + name);
+    return d_->find<TextBox>(name);  // one line or many
 }
 
 OptionButton& QtForm::option(const std::string& name, int index) {

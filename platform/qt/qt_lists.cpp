@@ -87,7 +87,7 @@ std::string normalFolder(const std::string& folder) {
 
 // --- Drive list
 
-QtDriveList::QtDriveList(QComboBox* w) : w_(w) {
+QtDriveList::QtDriveList(QComboBox* w) : Control(w), w_(w) {
     w_->setEditable(false);
     for (const auto& place : places())
         w_->addItem(shownName(place), QByteArray::fromStdString(place));
@@ -117,13 +117,9 @@ void QtDriveList::setDrive(const std::string& place) {
     if (onChange) onChange();
 }
 
-QWidget* QtDriveList::widget() const {
-    return w_;
-}
-
 // --- Folder list
 
-QtDirList::QtDirList(QListWidget* w) : w_(w) {
+QtDirList::QtDirList(QListWidget* w) : Control(w), w_(w) {
     w_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Double-click or Enter opens a folder, as in a classic folder list.
     connections_.push_back(
@@ -181,10 +177,6 @@ void QtDirList::setPath(const std::string& folder) {
     if (show(folder) && onChange) onChange();
 }
 
-QWidget* QtDirList::widget() const {
-    return w_;
-}
-
 // --- File list
 
 void FileListWidget::mousePressEvent(QMouseEvent* e) {
@@ -194,7 +186,7 @@ void FileListWidget::mousePressEvent(QMouseEvent* e) {
     pressing = false;
 }
 
-QtFileList::QtFileList(FileListWidget* w) : w_(w) {
+QtFileList::QtFileList(FileListWidget* w) : Control(w), w_(w) {
     w_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Choosing a file by mouse or keys is a click; so is a click on the file already
     // chosen. Focus alone (which makes the first row current) is not.
@@ -236,10 +228,6 @@ void QtFileList::refill(const std::string& folder) {
 std::string QtFileList::fileName() const {
     const auto chosen = w_->selectedItems();
     return chosen.isEmpty() ? std::string() : itemBytes(chosen.front());
-}
-
-QWidget* QtFileList::widget() const {
-    return w_;
 }
 
 }  // namespace platform::qt

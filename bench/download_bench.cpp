@@ -116,15 +116,8 @@ double seconds(clockid_t c) {
 }
 
 // The program on fake windows with the real serial port on COM9 of a scratch folder.
-struct Host {
+struct Host : fake::ProgramWith<platform::TermiosCommPort> {
     fs::path old = fs::current_path(), dir;
-    fake::Log log;
-    fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
-    platform::TermiosCommPort comm;
-    platform::Files files;
-    fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
 
     explicit Host(const std::string& device) {
         std::string tmpl = (fs::temp_directory_path() / "vl-bench-XXXXXX").string();

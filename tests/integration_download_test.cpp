@@ -29,7 +29,7 @@ std::string listed(const std::vector<std::string>& records, size_t n) {
     return s;
 }
 
-struct WholeDownload : ::testing::Test {
+struct WholeDownload : ::testing::Test, fake::ProgramWith<platform::TermiosCommPort> {
     // The serial port needs an event loop, hence an application object.
     static void SetUpTestSuite() {
         static int argc = 1;
@@ -38,14 +38,6 @@ struct WholeDownload : ::testing::Test {
     }
     settings_test::WorkDir scratch;  // for the COM7 link and the lock file
     std::optional<sim::LoggerThread> logger;
-    fake::Log log;
-    fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
-    platform::TermiosCommPort comm;
-    platform::Files files;
-    fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
-    fake::TextBox& text = form.ftext("Text1");
 
     // Points COM7 at `device`; opens the program's link to it as at start-up, if asked.
     void connect(const std::string& device, bool open = true) {

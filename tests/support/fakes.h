@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "main_window/vorbix_loader.h"
@@ -244,16 +245,26 @@ class Clock : public platform::Clock {
     platform::Date today() const override { return date; }
 };
 
-// The program on fake windows and a fake serial port, as most tests need it.
-struct Program {
+// The program on fake windows, with a fake serial port or a real one.
+template <class Comm = CommPort>
+struct ProgramWith {
     Log log;
     Ui ui{&log};
     Form form{VorbixLoader::formSpec(), &log};
-    CommPort comm{&log};
+    Comm comm = make(&log);
     platform::Files files;
     Clock clock;
     VorbixLoader vl{ui, form, comm, files, clock};
     TextBox& text = form.ftext("Text1");
+
+  private:
+    static Comm make(Log* log) {
+        if constexpr (std::is_constructible_v<Comm, Log*>)
+            return Comm(log);
+        else
+            return Comm();
+    }
 };
+using Program = ProgramWith<>;
 
 }  // namespace fake

@@ -4,17 +4,10 @@
 . "$(dirname "$0")/lib.sh"
 
 start_xvfb
-start_sim --count=5
-ln -s "$SIM_DEV" "$WORK/COM1"
-printf '1\r\n"57600"\r\n"%s"\r\n' "$WORK" >"$WORK/PORT.DAT"
+start_with_settings --count=5
+main=$MAIN_WIN
 cp "$WORK/PORT.DAT" "$WORK/PORT.DAT.before"
-start_program
-main=$(wait_window "$MAIN")
-
-click "$main" $(tw 120 120 1335 495)  # down load
-box=$(wait_window "$BOX" 20)
-press "$box" Return
-wait_gone "$BOX"
+download "$main"
 
 # save_as CAPTION NAME: through the file dialog with the button at twips (left, top).
 through_dialog() {

@@ -15,10 +15,7 @@ main=$(wait_window "$MAIN")
 wait_for 10 bash -c "[ \$(grep -c '^host: <CR>$' '$WORK/sim.err') -ge 2 ]" ||
   fail "expected two CRs, logger saw: $(cat "$WORK/sim.err")"
 
-click "$main" $(tw 120 120 1335 495)  # down load
-box=$(wait_window "$BOX" 20)
-press "$box" Return
-wait_gone "$BOX"
+download "$main"
 grep -q '^host: DOWN$' "$WORK/sim.err" || fail "no DOWN reached the logger"
 
 close_window "$main"

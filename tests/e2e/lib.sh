@@ -104,3 +104,22 @@ tw() { echo $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)); }
 
 MAIN='^ VorbixLoader  ver 1\.00$'
 BOX='^VorbixLoader$'
+
+# start_with_settings SIM-ARGS...: the simulator as COM1, a PORT.DAT naming it at 57600
+# and the scratch folder, and the program; sets MAIN_WIN.
+start_with_settings() {
+  start_sim "$@"
+  ln -s "$SIM_DEV" "$WORK/COM1"
+  printf '1\r\n"57600"\r\n"%s"\r\n' "$WORK" >"$WORK/PORT.DAT"
+  start_program
+  MAIN_WIN=$(wait_window "$MAIN")
+}
+
+# download WINDOW: presses "down load" and dismisses the box that ends the download.
+download() {
+  click "$1" $(tw 120 120 1335 495)
+  local box
+  box=$(wait_window "$BOX" 20)
+  press "$box" Return
+  wait_gone "$BOX"
+}

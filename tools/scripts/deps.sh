@@ -4,7 +4,7 @@ VL_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool x11-utils libx11-dev fonts-liberation
+  xvfb xdotool libx11-dev fonts-liberation
 )
 
 vl_install_missing() {

@@ -7,15 +7,9 @@ vl_install_missing imagemagick
 . "$root/tests/e2e/lib.sh" "${1:-$root/build}"
 
 start_xvfb
-start_sim --count=30
-ln -s "$SIM_DEV" "$WORK/COM1"
-printf '1\r\n"57600"\r\n"%s"\r\n' "$WORK" >"$WORK/PORT.DAT"
-start_program
-main=$(wait_window "$MAIN")
-click "$main" $(tw 120 120 1335 495)  # down load
-box=$(wait_window "$BOX" 20)
-press "$box" Return
-wait_gone "$BOX"
+start_with_settings --count=30
+main=$MAIN_WIN
+download "$main"
 click "$main" 300 120  # place the caret in the record text, as an operator would
 import -window "$main" "$root/docs/main-window.png"
 close_window "$main"

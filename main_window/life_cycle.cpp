@@ -20,7 +20,11 @@ void VorbixLoader::Form_Load() {
     SettingsChanged = 0;
 }
 
-void VorbixLoader::Form_Unload() {
+void VorbixLoader::Form_Unload(EndedBy) {
+    // A request to end that arrives while a box of this shut-down is open must not
+    // start it over.
+    if (unloading_) return;
+    unloading_ = true;
     // Closing during a download: no watchdog may fire into a box shown while ending.
     Timer1.setEnabled(false);
     if (MSComm1.portOpen()) MSComm1.setPortOpen(false);

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/fatal.h"
 #include "platform/files.h"
+#include "platform/qt/end_signals.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/serial/termios_comm_port.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
     // The program ends only through its window's unload handler, never because a dialog
     // shown during start-up happened to be the last window open.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Caught from here on; handled once the window runs, so start-up is never cut short.
+    platform::qt::EndSignals endSignals;
 
     platform::qt::QtUi ui(VorbixLoader::Title);
     platform::setErrorReport(
@@ -26,5 +29,8 @@ int main(int argc, char** argv) {
 
     platform::runHandler([&] { window.Form_Load(); });
     form->show();
+    endSignals.listen([&ui] {
+        if (ui.onEndRequest) ui.onEndRequest();
+    });
     return QApplication::exec();
 }

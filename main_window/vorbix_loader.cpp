@@ -35,11 +35,13 @@ VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::C
     FILE_LOAD.onClick = [this] { FILE_LOAD_Click(); };
     Timer1.onTimer = [this] { Timer1_Timer(); };
     MSComm1.onComm = [this] { MSComm1_OnComm(); };
-    form.onUnload = [this] { Form_Unload(); };
+    form.onUnload = [this] { Form_Unload(EndedBy::Operator); };
+    ui.onEndRequest = [this] { Form_Unload(EndedBy::System); };
 }
 
 VorbixLoader::~VorbixLoader() {
     MSComm1.onComm = nullptr;
+    ui.onEndRequest = nullptr;
     if (g_main == this) g_main = nullptr;
 }
 

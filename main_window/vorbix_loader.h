@@ -49,8 +49,11 @@ class VorbixLoader {
     platform::CommPort& MSComm1;
 
     // Life cycle (main_window/).
+    // Who ends the run: the operator, closing the window, or the system (a termination
+    // signal, the end of the desktop session). Both take the same steps.
+    enum class EndedBy { Operator, System };
     void Form_Load();
-    void Form_Unload();
+    void Form_Unload(EndedBy by = EndedBy::Operator);
     void OpenCommPort();
     // OpenCommPort, reporting a failure in a message box instead of raising it.
     bool tryOpenCommPort();
@@ -76,6 +79,7 @@ class VorbixLoader {
     void FILE_LOAD_Click();
 
   private:
+    bool unloading_ = false;
     void receiveStep();
     void finishDownload();
 };

@@ -100,6 +100,10 @@ class Ui {
     virtual Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) = 0;
     // Leaves the message loop; the process then exits normally.
     virtual void endProgram() = 0;
+
+    // The system asks the program to end (a termination signal, the desktop session
+    // ending): not the operator's choice. Raised from the message loop.
+    Handler onEndRequest;
 };
 
 }  // namespace platform

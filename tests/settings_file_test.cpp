@@ -106,14 +106,30 @@ TEST_F(LifeCycle, FailedWriteAtExitIsReportedAndKeepsTheOldFile) {
     const rlimit low{16, before.rlim_max};
     const auto handler = ::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &low);
+    ui.onMsgBox = [this] { ui.onEndRequest(); };  // a signal while the box is open
     vl.Form_Unload();  // reports its own errors, so the limit is always lifted again
     ::setrlimit(RLIMIT_FSIZE, &before);
     ::signal(SIGXFSZ, handler);
+    ASSERT_EQ(ui.boxes.size(), 1u);  // shut-down is not started over
     EXPECT_EQ(ui.boxes.at(0).icon, platform::Icon::Critical);
     EXPECT_TRUE(ui.ended);
     EXPECT_EQ(portDat(), "4\r\n\"19200\"\r\n\"/r\"\r\n");
     // No temporary file left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// A termination signal during a download runs the same shut-down as closing the window.
+TEST_F(LifeCycle, EndRequestDuringDownloadClosesThePortAndWritesChangedSettings) {
+    write("4\r\n\"19200\"\r\n\"/r\"\r\n");
+    vl.Form_Load();
+    vl.down_load_Click();
+    vl.SettingsChanged = -1;
+    vl.PORT_NO = 6;
+    ui.onEndRequest();
+    EXPECT_FALSE(vl.Timer1.enabled());
+    EXPECT_FALSE(comm.open);
+    EXPECT_TRUE(ui.ended);
+    EXPECT_EQ(portDat(), "6\r\n\"19200\"\r\n\"/r\"\r\n");
 }
 
 TEST_F(LifeCycle, UnopenablePortAtStartUpIsReportedAndTheFileKept) {

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# SIGTERM in the middle of a download, with the settings marked for writing by "file
+# save": the program shuts down as if its window were closed. PORT.DAT is written, the
+# port's lock file is gone and the exit status is 0. A second signal ends it at once.
+. "$(dirname "$0")/lib.sh"
+
+start_xvfb
+start_with_settings --count=5000 --pace=9600 --log
+main=$MAIN_WIN
+settings=$(cat "$WORK/PORT.DAT")
+rm "$WORK/PORT.DAT"  # read at start-up; only shut-down can bring it back
+
+click "$main" $(tw 4920 120 1215 375)  # file save
+d=$(wait_window '^ SAVE$')
+click "$d" $(tw 5280 3360 855 375)  # OK
+wait_gone '^ SAVE$'
+
+click "$main" $(tw 120 120 1335 495)  # down load
+wait_for 10 bash -c "[ \$(grep -c '^host: OK$' '$WORK/sim.err') -ge 3 ]" ||
+  fail "the download did not start: $(tail -n 3 "$WORK/sim.err")"
+lock=/run/lock/LCK..$(basename "$(readlink -f "$SIM_DEV")")
+if [ -w /run/lock ]; then [ -e "$lock" ] || fail "no lock file $lock during the download"; fi
+
+kill -TERM "$PROGRAM"
+wait_exit 15
+[ "$RC" = 0 ] || fail "exit status $RC"
+[ "$(cat "$WORK/PORT.DAT" 2>/dev/null)" = "$settings" ] || fail "PORT.DAT: $(od -c "$WORK/PORT.DAT")"
+[ ! -e "$lock" ] || fail "lock file $lock left behind"
+
+# Two signals before the first is handled: the second ends the process at once.
+start_program
+wait_window "$MAIN" >/dev/null
+kill -STOP "$PROGRAM"
+kill -INT "$PROGRAM"
+kill -TERM "$PROGRAM"
+kill -CONT "$PROGRAM"
+wait_exit 5
+[ "$RC" -gt 128 ] || fail "exit status $RC after a second signal"
+echo "PASS SIGTERM during a download; a second signal"

@@ -79,7 +79,7 @@ void BM_ReceiveStep(benchmark::State& state) {
     StreamPort port;
     platform::Files files;
     fake::Clock clock;
-    VorbixLoader vl{ui, form, port, files, clock};
+    VorbixLoader vl{ui, form, port, files, platform::systemFileSystem(), clock};
     std::string stream;
     for (const auto& l : lapLines(1000)) stream += l + "\r";
     for (auto _ : state) {

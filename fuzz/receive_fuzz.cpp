@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fake::CommPort comm(&log);
     platform::Files files;
     fake::Clock clock;
-    VorbixLoader vl(ui, *form, comm, files, clock);
+    VorbixLoader vl(ui, *form, comm, files, platform::systemFileSystem(), clock);
     comm.open = true;
     comm.inputLen = 1;
 

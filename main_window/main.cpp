@@ -4,6 +4,7 @@
 #include "main_window/vorbix_loader.h"
 #include "platform/clock.h"
 #include "platform/fatal.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/qt/end_signals.h"
 #include "platform/qt/qt_ui.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     platform::TermiosCommPort comm;
     platform::Files files;
     platform::SystemClock clock;
-    VorbixLoader window(ui, *form, comm, files, clock);
+    VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock);
 
     platform::runHandler([&] { window.Form_Load(); });
     form->show();

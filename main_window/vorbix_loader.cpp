@@ -14,10 +14,12 @@ VorbixLoader& theMainWindow() {
 }
 
 VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::CommPort& comm,
-                           platform::Files& files_, const platform::Clock& clock_)
+                           platform::Files& files_, const platform::FileSystem& fileSystem_,
+                           const platform::Clock& clock_)
     : ui(ui_),
       form(form_),
       files(files_),
+      fileSystem(fileSystem_),
       clock(clock_),
       Text1(form_.textBox("Text1")),
       Timer1(form_.timer("Timer1")),

@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/comm_port.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/form.h"
 
@@ -17,7 +18,8 @@ class VorbixLoader {
 
     // `form` must have been created from formSpec().
     VorbixLoader(platform::Ui& ui, platform::Form& form, platform::CommPort& comm,
-                 platform::Files& files, const platform::Clock& clock);
+                 platform::Files& files, const platform::FileSystem& fileSystem,
+                 const platform::Clock& clock);
     ~VorbixLoader();
     VorbixLoader(const VorbixLoader&) = delete;
     VorbixLoader& operator=(const VorbixLoader&) = delete;
@@ -35,6 +37,7 @@ class VorbixLoader {
     platform::Ui& ui;
     platform::Form& form;
     platform::Files& files;
+    const platform::FileSystem& fileSystem;
     const platform::Clock& clock;
 
     // Controls.

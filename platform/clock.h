@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 namespace platform {
 
 struct Date {
@@ -18,8 +16,5 @@ class SystemClock : public Clock {
   public:
     Date today() const override;
 };
-
-// The process's current directory as a full path.
-std::string currentDirectory();
 
 }  // namespace platform

@@ -27,7 +27,7 @@ void VorbixLoader::LoadPortSettings() {
     if (opened) files.close(SettingsFileNo);
     PORT_NO = 1;
     BPS_ = "57600";
-    PASS_NAME = platform::currentDirectory();
+    PASS_NAME = fileSystem.currentDirectory();
     PORT_SET_Click();
 }
 

@@ -1,14 +1,9 @@
 #include "record_files/file_form.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "main_window/vorbix_loader.h"
-#include "platform/clock.h"
 #include "platform/error.h"
-#include "platform/places.h"
 
 using platform::Answer;
 using platform::Buttons;
@@ -74,36 +69,19 @@ std::string defaultRecordName(int year, int month, int day) {
     return std::string("LAP_DAT_") + date;
 }
 
-namespace {
-
-bool listable(const std::string& folder) {
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return false;
-    ::closedir(d);
-    return true;
-}
-
-}  // namespace
-
-std::string nearestFolder(const std::string& folder) {
-    if (folder.empty()) return platform::currentDirectory();
-    std::string f = folder[0] == '/' ? folder : platform::currentDirectory() + "/" + folder;
-    for (;;) {
-        if (listable(f)) return f;
-        if (f == "/") break;
-        while (f.size() > 1 && f.back() == '/') f.pop_back();
-        auto slash = f.rfind('/');
-        f = slash == 0 ? std::string("/") : f.substr(0, slash);
-    }
-    return platform::currentDirectory();
+std::string nearestFolder(const platform::FileSystem& fs, const std::string& folder) {
+    if (folder.empty()) return fs.currentDirectory();
+    for (std::string f = fs.absolute(folder); !f.empty(); f = fs.parent(f))
+        if (fs.listable(f)) return f;
+    return fs.currentDirectory();
 }
 
 void File_Form::Form_Load() {
     File1.setPattern("*.txt");
     // The folder last used may be gone (a removed stick, a deleted folder); open as close
     // to it as still exists instead of failing.
-    const std::string folder = nearestFolder(main.PASS_NAME);
-    Drive1.setDrive(platform::placeOf(folder));
+    const std::string folder = nearestFolder(main.fileSystem, main.PASS_NAME);
+    Drive1.setDrive(main.fileSystem.placeOf(folder));
     File1.setPath(folder);
     Dir1.setPath(folder);
     const platform::Date d = main.clock.today();
@@ -115,7 +93,7 @@ void File_Form::Drive1_Change() {
         Dir1.setPath(Drive1.drive());
     } catch (const platform::RuntimeError& e) {
         main.msgBox(e.description(), Icon::Exclamation);
-        Drive1.setDrive("/");
+        Drive1.setDrive(main.fileSystem.homePlace());
     }
 }
 
@@ -130,8 +108,8 @@ void File_Form::File1_Click() {
 
 void File_Form::Command1_Click() {
     main.PASS_NAME = File1.path();
-    // The separator is always added: in the root folder the name starts with "//".
-    const std::string fullName = File1.path() + "/" + Text1.text() + ".txt";
+    // The separator is always added: at the top of a place the name has two in a row.
+    const std::string fullName = File1.path() + main.fileSystem.separator() + Text1.text() + ".txt";
     RecordFileNo = main.files.freeFile();
     if (Me.caption() == SaveCaption)
         save(fullName);
@@ -140,8 +118,8 @@ void File_Form::Command1_Click() {
 }
 
 void File_Form::save(const std::string& fullName) {
-    struct stat st {};
-    if (::stat(fullName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+    const platform::FileKind kind = main.fileSystem.kind(fullName);
+    if (kind != platform::FileKind::None && kind != platform::FileKind::Folder &&
         main.msgBox("!! file exists, overwrite? !!", Icon::Exclamation, Buttons::YesNo) !=
             Answer::Yes)
         return;

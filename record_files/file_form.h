@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/form.h"
 
 class VorbixLoader;
@@ -52,4 +53,4 @@ std::string defaultRecordName(int year, int month, int day);
 
 // The folder the dialog opens at for `folder`: the folder itself, or its nearest parent
 // that can still be listed, or else the current directory.
-std::string nearestFolder(const std::string& folder);
+std::string nearestFolder(const platform::FileSystem& fs, const std::string& folder);

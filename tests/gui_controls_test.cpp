@@ -131,7 +131,7 @@ struct OnScreen : ::testing::Test {
     fake::CommPort comm{&log};
     platform::Files files;
     fake::Clock clock;
-    VorbixLoader vl{ui, *mainForm, comm, files, clock};
+    VorbixLoader vl{ui, *mainForm, comm, files, platform::systemFileSystem(), clock};
 
     template <class W>
     static W* child(QWidget* dialog, const char* name) {

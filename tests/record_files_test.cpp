@@ -48,7 +48,7 @@ class RecordFiles : public ::testing::Test {
     fake::CommPort comm{&log};
     platform::Files files;
     fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
+    VorbixLoader vl{ui, form, comm, files, platform::systemFileSystem(), clock};
 
     void SetUp() override {
         fs::create_directory(dir);
@@ -76,7 +76,9 @@ TEST_F(RecordFiles, OpensAtNearestListableFolderWithDatedName) {
     fs::create_directories(at("a"));
     put(at("a/file"), "");
     const std::pair<std::string, std::string> cases[] = {
-        {at("a/b/c"), at("a")}, {at("a/file"), at("a")}, {"no-such", platform::currentDirectory()}};
+        {at("a/b/c"), at("a")},
+        {at("a/file"), at("a")},
+        {"no-such", platform::systemFileSystem().currentDirectory()}};
     for (const auto& [last, opened] : cases) {
         vl.PASS_NAME = last;
         run(" LOAD", [&](fake::Form& f) {
@@ -199,6 +201,43 @@ TEST_F(RecordFiles, InRootFolderNameStartsWithDoubleSlash) {
     EXPECT_FALSE(ok(" SAVE", missing + "/r"));
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.rfind("//" + missing + "/r.txt", 0), 0u) << ui.boxes[0].text;
+}
+
+// The dialog on drives and "\": it climbs to the nearest folder that lists, falls back
+// to the system drive when a drive fails, and joins names with the system's separator.
+TEST(FileDialogPlaces, FollowSystemSeparatorAndDrives) {
+    fake::Program p;
+    fake::FileSystem fsys;
+    fsys.paths = {{"c:\\laps", platform::FileKind::Folder},
+                  {"c:\\laps\\r.txt", platform::FileKind::File},
+                  {"c:\\work", platform::FileKind::Folder},
+                  {"e:\\x", platform::FileKind::Folder}};
+    fsys.unreadable = {"a:\\", "e:\\x"};
+    VorbixLoader vl{p.ui, p.form, p.comm, p.files, fsys, p.clock};
+    const std::pair<std::string, std::string> opens[] = {
+        {"c:\\laps\\gone\\deeper\\", "c:\\laps"}, {"e:\\x", "e:\\"}, {"laps", "c:\\work"}};
+    for (const auto& [last, opened] : opens) {
+        vl.PASS_NAME = last;
+        p.ui.operators[" LOAD"] = [&](fake::Form& f) {
+            EXPECT_EQ(f.dirList("Dir1").path(), opened) << last;
+            EXPECT_EQ(f.driveList("Drive1").drive(), opened.substr(0, 3)) << last;
+        };
+        vl.FILE_LOAD_Click();
+    }
+    vl.PASS_NAME = "c:\\laps";
+    p.ui.operators[" SAVE"] = [&](fake::Form& f) {
+        static_cast<fake::DirList&>(f.dirList("Dir1")).fileSystem = &fsys;
+        f.driveList("Drive1").setDrive("a:\\");  // an empty card reader
+        EXPECT_EQ(f.driveList("Drive1").drive(), "c:\\");
+        EXPECT_EQ(f.dirList("Dir1").path(), "c:\\");
+        f.fileList("File1").setPath("c:\\laps");
+        f.ftext("Text1").setText("r");
+        f.fbutton("Command1").onClick();  // answered No
+    };
+    vl.FILE_SAVE_Click();
+    ASSERT_EQ(p.ui.boxes.size(), 2u);
+    EXPECT_EQ(p.ui.boxes[0].text, "Device unavailable");
+    EXPECT_EQ(p.ui.boxes[1].text, "!! file exists, overwrite? !!");
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The drive, folder and file lists of a file dialog. Paths are the file system's bytes;
 // names are shown decoded as the system's file names.
-#include <dirent.h>
 #include <fnmatch.h>
-#include <sys/stat.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,11 +8,10 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 
 #include "platform/error.h"
-#include "platform/places.h"
+#include "platform/file_system.h"
 #include "platform/qt/qt_controls.h"
 
 namespace platform::qt {
@@ -34,23 +31,7 @@ std::string itemBytes(const QListWidgetItem* item) {
 // The visible entries of `folder` that are folders (or files), sorted by name.
 // Throws when the folder cannot be read.
 std::vector<std::string> entries(const std::string& folder, bool folders) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) {
-        const int e = errno;
-        if (e == ENOENT || e == ENOTDIR)
-            throw RuntimeError(err::PathNotFound, folder + ": Path not found");
-        throw fromErrno(e, folder);
-    }
-    std::vector<std::string> names;
-    const std::string prefix = folder == "/" ? folder : folder + "/";
-    while (const dirent* d = ::readdir(dir)) {
-        const std::string name = d->d_name;
-        if (name.empty() || name[0] == '.') continue;  // hidden, "." and ".."
-        struct stat st {};
-        if (::stat((prefix + name).c_str(), &st) != 0) continue;  // dangling link
-        if (folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) names.push_back(name);
-    }
-    ::closedir(dir);
+    auto names = systemFileSystem().list(folder, folders ? FileKind::Folder : FileKind::File);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const int c = shownName(a).compare(shownName(b), Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
@@ -89,7 +70,7 @@ std::string normalFolder(const std::string& folder) {
 
 QtDriveList::QtDriveList(QComboBox* w) : Control(w), w_(w) {
     w_->setEditable(false);
-    for (const auto& place : places())
+    for (const auto& place : systemFileSystem().places())
         w_->addItem(shownName(place), QByteArray::fromStdString(place));
     connections_.push_back(QObject::connect(w_, &QComboBox::currentIndexChanged, [this] {
         if (!quiet_) raiseEvent(onChange);
@@ -152,7 +133,7 @@ bool QtDirList::show(const std::string& folder) {
     // The folder's ancestors from its place (the volume it lives on, as the drive list
     // shows it) down, then the folder, then its subfolders: other places are reached
     // through the drive list.
-    const std::string place = placeOf(path);
+    const std::string place = systemFileSystem().placeOf(path);
     add(place, place, 0, open);
     int depth = 0;
     size_t from = place.size() + (place == "/" ? 0 : 1);

@@ -1,5 +1,7 @@
 #include "tests/support/fakes.h"
 
+#include <algorithm>
+
 namespace fake {
 
 void DriveList::setDrive(const std::string& p) {
@@ -9,6 +11,7 @@ void DriveList::setDrive(const std::string& p) {
 }
 
 void DirList::setPath(const std::string& p) {
+    if (fileSystem) fileSystem->list(p, platform::FileKind::Folder);  // throws as the real one
     if (p == current) return;
     current = p;
     if (onChange) onChange();
@@ -119,6 +122,39 @@ void CommPort::receive(const std::string& bytes) {
 void CommPort::lineError(int16_t code) {
     event = code;
     if (onComm) onComm();
+}
+
+platform::FileKind FileSystem::kind(const std::string& path) const {
+    if (std::find(drives.begin(), drives.end(), path) != drives.end())
+        return platform::FileKind::Folder;
+    auto it = paths.find(path);
+    return it == paths.end() ? platform::FileKind::None : it->second;
+}
+
+bool FileSystem::listable(const std::string& folder) const {
+    return kind(folder) == platform::FileKind::Folder &&
+           std::find(unreadable.begin(), unreadable.end(), folder) == unreadable.end();
+}
+
+std::vector<std::string> FileSystem::list(const std::string& folder, platform::FileKind of) const {
+    if (!listable(folder))
+        throw platform::RuntimeError(platform::err::DeviceUnavailable, "Device unavailable");
+    std::vector<std::string> names;
+    for (const auto& [path, k] : paths)
+        if (k == of && parent(path) == folder) names.push_back(path.substr(path.rfind('\\') + 1));
+    return names;
+}
+
+std::string FileSystem::absolute(const std::string& path) const {
+    std::string f = path.size() >= 2 && path[1] == ':' ? path : cwd + "\\" + path;
+    while (f.size() > 3 && f.back() == '\\') f.pop_back();
+    return f;
+}
+
+std::string FileSystem::parent(const std::string& folder) const {
+    if (folder.size() <= 3) return "";
+    const size_t sep = folder.rfind('\\');
+    return sep <= 2 ? folder.substr(0, 3) : folder.substr(0, sep);
 }
 
 }  // namespace fake

@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/comm_port.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "platform/form.h"
 
 namespace fake {
@@ -99,6 +100,7 @@ struct DriveList : platform::DriveList, Control {
 
 struct DirList : platform::DirList, Control {
     std::string current;
+    const platform::FileSystem* fileSystem = nullptr;  // when set, lists as the real one
     std::string path() const override { return current; }
     void setPath(const std::string& p) override;
 };
@@ -239,6 +241,27 @@ class CommPort : public platform::CommPort {
     void mustBeOpen() const;
 };
 
+// Drives and folders as the other system has them ("c:\work"): the logic must not assume
+// "/". Folders and files are listed by full path; the drives are folders of their own.
+class FileSystem : public platform::FileSystem {
+  public:
+    std::map<std::string, platform::FileKind> paths;
+    std::vector<std::string> drives{"a:\\", "c:\\", "e:\\"};
+    std::vector<std::string> unreadable;  // folders that exist but cannot be listed
+    std::string cwd = "c:\\work";
+
+    platform::FileKind kind(const std::string& path) const override;
+    std::vector<std::string> list(const std::string& folder, platform::FileKind of) const override;
+    bool listable(const std::string& folder) const override;
+    std::string currentDirectory() const override { return cwd; }
+    std::string absolute(const std::string& path) const override;
+    std::string parent(const std::string& folder) const override;
+    char separator() const override { return '\\'; }
+    std::vector<std::string> places() const override { return drives; }
+    std::string placeOf(const std::string& path) const override { return path.substr(0, 3); }
+    std::string homePlace() const override { return "c:\\"; }
+};
+
 class Clock : public platform::Clock {
   public:
     platform::Date date{2005, 1, 9};
@@ -254,7 +277,7 @@ struct ProgramWith {
     Comm comm = make(&log);
     platform::Files files;
     Clock clock;
-    VorbixLoader vl{ui, form, comm, files, clock};
+    VorbixLoader vl{ui, form, comm, files, platform::systemFileSystem(), clock};
     TextBox& text = form.ftext("Text1");
 
   private:

@@ -20,8 +20,9 @@
 #include "download/frame_check.h"
 #include "main_window/vorbix_loader.h"
 #include "platform/serial/termios_comm_port.h"
+#include "tests/support/child.h"
 #include "tests/support/fakes.h"
-#include "tools/sim/child.h"
+#include "tests/support/scratch.h"
 #include "tools/sim/lap_records.h"
 #include "tools/sim/logger.h"
 
@@ -71,7 +72,7 @@ std::vector<std::string> lapLines(int count) {
 void BM_ReceiveStep(benchmark::State& state) {
     fake::Log log;
     fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
+    fake::Form form{VorbixLoader::formTable(), &log};
     auto quiet = std::make_unique<QuietText>();
     quiet->log = &log;
     quiet->name = "Text1";
@@ -117,15 +118,11 @@ double seconds(clockid_t c) {
 
 // The program on fake windows with the real serial port on COM9 of a scratch folder.
 struct Host : fake::ProgramWith<platform::TermiosCommPort> {
-    fs::path old = fs::current_path(), dir;
+    support::ScratchDir dir;
 
     explicit Host(const std::string& device) {
-        std::string tmpl = (fs::temp_directory_path() / "vl-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("no scratch folder");
-        dir = tmpl;
-        fs::current_path(dir);
         fs::create_symlink(device, "COM9");
-        comm.setLockDirectories({dir.string()});
+        comm.setLockDirectories({dir.path()});
         vl.PORT_NO = 9;
         vl.BPS_ = "57600";
         vl.OpenCommPort();
@@ -133,9 +130,6 @@ struct Host : fake::ProgramWith<platform::TermiosCommPort> {
     ~Host() {
         vl.MSComm1.onComm = nullptr;
         comm.setPortOpen(false);
-        std::error_code ec;
-        fs::current_path(old, ec);
-        fs::remove_all(dir, ec);
     }
     // One download; the wall time from the press to the end message, or -1 when it
     // does not end within `limitSec`.

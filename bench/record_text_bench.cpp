@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     platform::qt::QtUi ui(VorbixLoader::Title);
-    auto form = ui.createForm(VorbixLoader::formSpec());
+    auto form = ui.createForm(VorbixLoader::formTable());
     form->show();
     platform::TextBox& text = form->textBox("Text1");
 

@@ -7,6 +7,7 @@
 
 #include "main_window/vorbix_loader.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -20,20 +21,14 @@ std::string recordText(int n) {
 }
 
 struct Rig : fake::Program {
-    std::string dir;
+    support::ScratchDir dir{support::ScratchDir::Beside};
     fake::TextBox& records = text;
 
     Rig() {
-        std::string t = (fs::temp_directory_path() / "vl-bench-XXXXXX").string();
-        dir = ::mkdtemp(t.data());
-        vl.PASS_NAME = dir;
+        vl.PASS_NAME = dir.path();
         auto ok = [](fake::Form& f) { f.fbutton("Command1").onClick(); };
         ui.operators[" SAVE"] = ok;
         ui.operators[" LOAD"] = ok;
-    }
-    ~Rig() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 };
 

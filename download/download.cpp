@@ -23,7 +23,7 @@ void VorbixLoader::down_load_Click() {
         // A link lost to a hang-up (or never opened) is reopened, so plugging the
         // adapter back in and pressing again is all the operator has to do.
         if (!MSComm1.portOpen()) OpenCommPort();
-        setTransferBusy();
+        setTransferBusy(true);
         MSComm1.setInBufferCount(0);
         RxLine.clear();
         RxError = 0;
@@ -37,7 +37,7 @@ void VorbixLoader::down_load_Click() {
         // The download never started: keep the records the operator had.
         Timer1.setEnabled(false);
         if (cleared) Text1.setText(kept);
-        setTransferIdle();
+        setTransferBusy(false);
         msgBox(e.description(), platform::Icon::Critical);
     }
 }
@@ -88,7 +88,7 @@ void VorbixLoader::receiveStep() {
 
 void VorbixLoader::finishDownload() {
     step([&] { Timer1.setEnabled(false); });
-    step([&] { setTransferIdle(); });
+    step([&] { setTransferBusy(false); });
     step([&] { msgBox("!! Down load end !!", platform::Icon::None); });
 }
 
@@ -97,5 +97,5 @@ void VorbixLoader::Timer1_Timer() {
     if (TimeoutTicks != 0) return;
     Timer1.setEnabled(false);
     msgBox(" !! Time over !!", platform::Icon::Critical);
-    setTransferIdle();
+    setTransferBusy(false);
 }

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fake::Log log;
     fake::Ui ui(&log);
-    auto form = ui.createForm(VorbixLoader::formSpec());
+    auto form = ui.createForm(VorbixLoader::formTable());
     fake::CommPort comm(&log);
     platform::Files files;
     fake::Clock clock;

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     platform::setErrorReport(
         [&ui](int number, const std::string& description) { ui.reportError(number, description); });
 
-    auto form = ui.createForm(VorbixLoader::formSpec());
+    auto form = ui.createForm(VorbixLoader::formTable());
     platform::TermiosCommPort comm;
     platform::Files files;
     platform::SystemClock clock;

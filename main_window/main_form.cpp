@@ -3,9 +3,9 @@
 using platform::control;
 using platform::Kind;
 
-const platform::FormSpec& mainFormSpec() {
-    static const platform::FormSpec table = [] {
-        platform::FormSpec s;
+const platform::FormTable& mainFormTable() {
+    static const platform::FormTable table = [] {
+        platform::FormTable s;
         s.caption = " VorbixLoader  ver 1.00";
         s.clientWidth = 10365;
         s.clientHeight = 6465;

@@ -2,4 +2,4 @@
 
 #include "platform/form.h"
 
-const platform::FormSpec& mainFormSpec();
+const platform::FormTable& mainFormTable();

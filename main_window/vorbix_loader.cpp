@@ -1,17 +1,6 @@
 #include "main_window/vorbix_loader.h"
 
-#include <cassert>
-
 #include "main_window/main_form.h"
-
-namespace {
-VorbixLoader* g_main = nullptr;
-}
-
-VorbixLoader& theMainWindow() {
-    assert(g_main);
-    return *g_main;
-}
 
 VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::CommPort& comm,
                            platform::Files& files_, const platform::FileSystem& fileSystem_,
@@ -30,7 +19,6 @@ VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::C
       FILE_SAVE(form_.button("FILE_SAVE")),
       FILE_LOAD(form_.button("FILE_LOAD")),
       MSComm1(comm) {
-    g_main = this;
     down_load.onClick = [this] { down_load_Click(); };
     PORT_SET.onClick = [this] { PORT_SET_Click(); };
     FILE_SAVE.onClick = [this] { FILE_SAVE_Click(); };
@@ -44,11 +32,10 @@ VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::C
 VorbixLoader::~VorbixLoader() {
     MSComm1.onComm = nullptr;
     ui.onEndRequest = nullptr;
-    if (g_main == this) g_main = nullptr;
 }
 
-const platform::FormSpec& VorbixLoader::formSpec() {
-    return mainFormSpec();
+const platform::FormTable& VorbixLoader::formTable() {
+    return mainFormTable();
 }
 
 platform::Answer VorbixLoader::msgBox(const std::string& text, platform::Icon icon,
@@ -56,22 +43,11 @@ platform::Answer VorbixLoader::msgBox(const std::string& text, platform::Icon ic
     return ui.msgBox(text, icon, buttons);
 }
 
-void VorbixLoader::setTransferBusy() {
-    PORT_SET.setEnabled(false);
-    AND_CLR.setEnabled(false);
-    down_load.setEnabled(false);
-    FILE_SAVE.setEnabled(false);
-    FILE_LOAD.setEnabled(false);
-    form.setMousePointer(platform::PointerHourglass);
-}
-
-void VorbixLoader::setTransferIdle() {
-    PORT_SET.setEnabled(true);
-    AND_CLR.setEnabled(true);
-    down_load.setEnabled(true);
-    FILE_SAVE.setEnabled(true);
-    FILE_LOAD.setEnabled(true);
-    form.setMousePointer(platform::PointerDefault);
+void VorbixLoader::setTransferBusy(bool busy) {
+    platform::Enableable* const commands[] = {&PORT_SET, &AND_CLR, &down_load, &FILE_SAVE,
+                                              &FILE_LOAD};
+    for (auto* c : commands) c->setEnabled(!busy);
+    form.setMousePointer(busy ? platform::PointerHourglass : platform::PointerDefault);
 }
 
 void VorbixLoader::OpenCommPort() {

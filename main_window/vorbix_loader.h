@@ -14,9 +14,9 @@
 class VorbixLoader {
   public:
     static constexpr const char* Title = "VorbixLoader";
-    static const platform::FormSpec& formSpec();
+    static const platform::FormTable& formTable();
 
-    // `form` must have been created from formSpec().
+    // `form` must have been created from formTable().
     VorbixLoader(platform::Ui& ui, platform::Form& form, platform::CommPort& comm,
                  platform::Files& files, const platform::FileSystem& fileSystem,
                  const platform::Clock& clock);
@@ -24,10 +24,10 @@ class VorbixLoader {
     VorbixLoader(const VorbixLoader&) = delete;
     VorbixLoader& operator=(const VorbixLoader&) = delete;
 
-    // Fields, in declaration order.
+    // Port settings, as kept in PORT.DAT.
     int16_t PORT_NO = 0;
     std::string BPS_;
-    std::string PASS_NAME;
+    std::string PASS_NAME;  // the record folder: the file dialog opens here
     int16_t SettingsFileNo = 0;
     int16_t SettingsChanged = 0;
     std::string RxLine;
@@ -41,8 +41,8 @@ class VorbixLoader {
     const platform::Clock& clock;
 
     // Controls.
-    platform::TextBox& Text1;
-    platform::Timer& Timer1;
+    platform::TextBox& Text1;  // the record list: one downloaded or loaded record a line
+    platform::Timer& Timer1;   // the download watchdog, ticking every 100 ms
     platform::Label& PORT_BPS;
     platform::CheckBox& AND_CLR;
     platform::Button& PORT_SET;
@@ -60,8 +60,8 @@ class VorbixLoader {
     void OpenCommPort();
     // OpenCommPort, reporting a failure in a message box instead of raising it.
     bool tryOpenCommPort();
-    void setTransferBusy();
-    void setTransferIdle();
+    // Busy: every command disabled and the hourglass shown, while a download runs.
+    void setTransferBusy(bool busy);
     platform::Answer msgBox(const std::string& text, platform::Icon icon,
                             platform::Buttons buttons = platform::Buttons::Ok);
 
@@ -86,6 +86,3 @@ class VorbixLoader {
     void receiveStep();
     void finishDownload();
 };
-
-// The one main window of the process; the dialogs reach it through here.
-VorbixLoader& theMainWindow();

@@ -29,7 +29,7 @@ struct Rect {
     int left = 0, top = 0, width = 0, height = 0;  // twips
 };
 
-struct ControlSpec {
+struct ControlRow {
     std::string name;
     int index = -1;  // element of a control array, -1 for none
     Kind kind = Kind::Label;
@@ -44,9 +44,9 @@ struct ControlSpec {
 };
 
 // A control of the table; the less common fields are set on the result.
-inline ControlSpec control(std::string name, Kind kind, std::string caption, Rect rect,
-                           int tab = -1) {
-    ControlSpec c;
+inline ControlRow control(std::string name, Kind kind, std::string caption, Rect rect,
+                          int tab = -1) {
+    ControlRow c;
     c.name = std::move(name);
     c.kind = kind;
     c.caption = std::move(caption);
@@ -55,12 +55,12 @@ inline ControlSpec control(std::string name, Kind kind, std::string caption, Rec
     return c;
 }
 
-struct FormSpec {
+struct FormTable {
     std::string caption;
     int clientWidth = 0, clientHeight = 0;  // twips
     std::string font;
     double fontPoints = 0;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlRow> controls;
 };
 
 constexpr int TwipsPerPixel = 15;
@@ -95,7 +95,7 @@ class Form {
 class Ui {
   public:
     virtual ~Ui() = default;
-    virtual std::unique_ptr<Form> createForm(const FormSpec& table) = 0;
+    virtual std::unique_ptr<Form> createForm(const FormTable& table) = 0;
     // Modal; the title bar shows the program's title.
     virtual Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) = 0;
     // Leaves the message loop; the process then exits normally.

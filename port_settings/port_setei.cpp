@@ -12,9 +12,9 @@ std::string portCaption(int port) {
 }
 }  // namespace
 
-const platform::FormSpec& port_setei::formSpec() {
-    static const platform::FormSpec table = [] {
-        platform::FormSpec s;
+const platform::FormTable& port_setei::formTable() {
+    static const platform::FormTable table = [] {
+        platform::FormTable s;
         s.caption = "PORT SET";
         s.clientWidth = 3360;
         s.clientHeight = 2850;
@@ -47,7 +47,7 @@ const platform::FormSpec& port_setei::formSpec() {
 
 port_setei::port_setei(platform::Ui& ui, VorbixLoader& main)
     : main_(main),
-      form_(ui.createForm(formSpec())),
+      form_(ui.createForm(formTable())),
       Combo1(form_->combo("Combo1")),
       ok_bot(form_->button("ok_bot")) {
     for (int i = 0; i < PortCount; ++i) {

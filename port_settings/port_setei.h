@@ -13,7 +13,7 @@ class VorbixLoader;
 class port_setei {
   public:
     static constexpr int PortCount = 12;
-    static const platform::FormSpec& formSpec();
+    static const platform::FormTable& formTable();
 
     port_setei(platform::Ui& ui, VorbixLoader& main);
     port_setei(const port_setei&) = delete;
@@ -32,6 +32,6 @@ class port_setei {
   private:
     VorbixLoader& main_;
     std::unique_ptr<platform::Form> form_;
-    platform::ComboBox& Combo1;
+    platform::ComboBox& Combo1;  // the speed: chosen from the list, or typed
     platform::Button& ok_bot;
 };

@@ -11,9 +11,9 @@ using platform::control;
 using platform::Icon;
 using platform::Kind;
 
-const platform::FormSpec& File_Form::formSpec() {
-    static const platform::FormSpec table = [] {
-        platform::FormSpec s;
+const platform::FormTable& File_Form::formTable() {
+    static const platform::FormTable table = [] {
+        platform::FormTable s;
         s.caption = LoadCaption;  // replaced by the mode when the dialog is created
         s.clientWidth = 6195;
         s.clientHeight = 3810;
@@ -33,7 +33,7 @@ const platform::FormSpec& File_Form::formSpec() {
 }
 
 void File_Form::show(VorbixLoader& main, const std::string& caption) {
-    platform::FormSpec table = formSpec();
+    platform::FormTable table = formTable();
     table.caption = caption;
     std::unique_ptr<platform::Form> form = main.ui.createForm(table);
     File_Form dialog(main, *form);

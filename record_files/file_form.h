@@ -15,13 +15,13 @@ class File_Form {
   public:
     static constexpr const char* SaveCaption = " SAVE";
     static constexpr const char* LoadCaption = " LOAD";
-    static const platform::FormSpec& formSpec();
+    static const platform::FormTable& formTable();
 
     // Creates the dialog with `caption`, runs Form_Load and shows it modally; returns
     // once it is closed.
     static void show(VorbixLoader& main, const std::string& caption);
 
-    // `form` must have been created from formSpec().
+    // `form` must have been created from formTable().
     File_Form(VorbixLoader& main, platform::Form& form);
     ~File_Form();
     File_Form(const File_Form&) = delete;
@@ -34,8 +34,8 @@ class File_Form {
     platform::DriveList& Drive1;
     platform::DirList& Dir1;
     platform::FileList& File1;
-    platform::TextBox& Text1;
-    platform::Button& Command1;
+    platform::TextBox& Text1;    // the file name, without ".txt"
+    platform::Button& Command1;  // "OK": saves or loads, by the dialog's caption
 
     void Form_Load();
     void Drive1_Change();

@@ -8,7 +8,8 @@
 
 #include "platform/error.h"
 #include "platform/serial_device.h"
-#include "tests/settings_fixture.h"
+#include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ std::string read(const fs::path& p) {
 }
 
 TEST(Files, SavingOverALinkOrAModeKeepsThemAndAPipeDoesNotHang) {
-    settings_test::WorkDir dir;
+    support::ScratchDir dir;
     platform::Files files;
     std::ofstream("real.txt") << "old";
     ::chmod("real.txt", 0640);
@@ -39,7 +40,7 @@ TEST(Files, SavingOverALinkOrAModeKeepsThemAndAPipeDoesNotHang) {
 }
 
 TEST(Files, SaveMarksTheSettingsForWritingHoweverTheDialogIsLeftAndLoadNever) {
-    settings_test::WorkDir dir;
+    support::ScratchDir dir;
     fake::Program p;  // dialogs closed by their close box: no operator plays them
     p.vl.FILE_LOAD_Click();
     EXPECT_EQ(p.vl.SettingsChanged, 0);
@@ -49,7 +50,7 @@ TEST(Files, SaveMarksTheSettingsForWritingHoweverTheDialogIsLeftAndLoadNever) {
 }
 
 TEST(SerialDevice, FollowsEveryLinkToTheDeviceWhoseNameIsLocked) {
-    settings_test::WorkDir dir;
+    support::ScratchDir dir;
     fs::create_symlink("/dev/null", "by-id");
     fs::create_symlink("by-id", "COM5");
     EXPECT_EQ(platform::serialDevice(5), "/dev/null");

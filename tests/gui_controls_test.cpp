@@ -37,7 +37,7 @@ void whenModal(std::function<void(QWidget*)> step) {
 }
 
 struct Dialog : ::testing::Test {
-    QtForm form{port_setei::formSpec()};
+    QtForm form{port_setei::formTable()};
 
     void SetUp() override {
         form.show();
@@ -81,7 +81,7 @@ TEST_F(Dialog, ComboClicksOnlyForAListChoice) {
 }
 
 TEST_F(Dialog, ShowModalReturnsOnceUnloadedOrClosed) {
-    QtForm dialog{port_setei::formSpec()};
+    QtForm dialog{port_setei::formTable()};
     int unloads = 0;
     dialog.onUnload = [&] { ++unloads; };
     dialog.button("ok_bot").onClick = [&] { dialog.unload(); };
@@ -96,7 +96,7 @@ TEST_F(Dialog, ShowModalReturnsOnceUnloadedOrClosed) {
 TEST_F(Dialog, FolderListRefusesAMissingFolderAndStaysPut) {
     QTemporaryDir tmp;
     const std::string root = tmp.path().toStdString();
-    QtForm files{File_Form::formSpec()};
+    QtForm files{File_Form::formTable()};
     auto& dir = files.dirList("Dir1");
     dir.setPath(root);
     try {
@@ -126,7 +126,7 @@ TEST(MessageBox, TitleIconAndNoAsTheDefault) {
 // The dialogs as the operator meets them: the program's own commands on real widgets.
 struct OnScreen : ::testing::Test {
     platform::qt::QtUi ui{VorbixLoader::Title};
-    std::unique_ptr<platform::Form> mainForm = ui.createForm(VorbixLoader::formSpec());
+    std::unique_ptr<platform::Form> mainForm = ui.createForm(VorbixLoader::formTable());
     fake::Log log;
     fake::CommPort comm{&log};
     platform::Files files;

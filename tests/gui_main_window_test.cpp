@@ -13,7 +13,7 @@
 namespace {
 
 struct MainWindow : ::testing::Test {
-    const platform::FormSpec& table = VorbixLoader::formSpec();
+    const platform::FormTable& table = VorbixLoader::formTable();
     platform::qt::QtForm form{table};
     QPlainTextEdit* text = qobject_cast<QPlainTextEdit*>(form.widget("Text1"));
     platform::TextBox& Text1 = form.textBox("Text1");

@@ -3,22 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <optional>
 
 #include "main_window/vorbix_loader.h"
 #include "platform/serial/termios_comm_port.h"
-#include "tests/settings_fixture.h"
-#include "tools/sim/child.h"
+#include "tests/support/child.h"
+#include "tests/support/event_loop.h"
+#include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
 #include "tools/sim/lap_records.h"
 #include "tools/sim/logger.h"
 
 namespace fs = std::filesystem;
+using support::runUntil;
 
 namespace {
 
@@ -36,7 +35,7 @@ struct WholeDownload : ::testing::Test, fake::ProgramWith<platform::TermiosCommP
         static char name[] = "sim_tests", *argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
     }
-    settings_test::WorkDir scratch;  // for the COM7 link and the lock file
+    support::ScratchDir scratch;  // for the COM7 link and the lock file
     std::optional<sim::LoggerThread> logger;
 
     // Points COM7 at `device`; opens the program's link to it as at start-up, if asked.
@@ -55,15 +54,6 @@ struct WholeDownload : ::testing::Test, fake::ProgramWith<platform::TermiosCommP
         logger.emplace(std::move(line), o);
         connect(path, open);
         return sim::lapRecords(o.count, o.session);
-    }
-    // Runs the event loop until `done` holds or `ms` pass; returns `done()`.
-    bool runUntil(const std::function<bool()>& done, int ms = 10000) {
-        for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired();) {
-            QEventLoop loop;
-            QTimer::singleShot(2, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-        return done();
     }
     // Presses "down load" and waits for the one box that ends the download; returns its text.
     std::string download() {

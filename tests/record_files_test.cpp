@@ -11,6 +11,7 @@
 
 #include "main_window/vorbix_loader.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -36,10 +37,11 @@ struct RecordBox : fake::TextBox {
 
 class RecordFiles : public ::testing::Test {
   protected:
-    std::string dir = fs::temp_directory_path() / ("vl-records-" + std::to_string(::getpid()));
+    support::ScratchDir scratch{support::ScratchDir::Beside};
+    std::string dir = scratch.path();
     fake::Log log;
     fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formSpec(), &log};
+    fake::Form form{VorbixLoader::formTable(), &log};
     RecordBox& records = [this]() -> RecordBox& {
         auto box = std::make_unique<RecordBox>();
         box->log = &log;
@@ -50,12 +52,8 @@ class RecordFiles : public ::testing::Test {
     fake::Clock clock;
     VorbixLoader vl{ui, form, comm, files, platform::systemFileSystem(), clock};
 
-    void SetUp() override {
-        fs::create_directory(dir);
-        vl.PASS_NAME = dir;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string at(const std::string& name) const { return dir + "/" + name; }
+    void SetUp() override { vl.PASS_NAME = dir; }
+    std::string at(const std::string& name) const { return scratch.at(name); }
 
     // Opens the dialog with `act` playing the operator; returns whether it closed itself.
     bool run(const std::string& caption, const std::function<void(fake::Form&)>& act) {

@@ -7,28 +7,20 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/error.h"
 #include "platform/serial/termios_comm_port.h"
+#include "tests/support/event_loop.h"
+#include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
+using support::runUntil;
 using Events = std::vector<int16_t>;
 
 namespace {
-
-// Runs the event loop until `done` holds or the limit passes; returns `done()`.
-bool runUntil(const std::function<bool()>& done, int limitMs = 3000) {
-    QTimer tick;  // wakes the wait below to look at `done` again
-    tick.start(5);
-    for (QDeadlineTimer limit(limitMs); !done() && !limit.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 class SerialPort : public ::testing::Test {
   protected:
@@ -162,10 +154,6 @@ TEST_F(SerialPort, ALockFileIsHeldWhileOpenAndALiveOneKeepsThePortClosed) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    char dir[] = "/tmp/vl_serial_XXXXXX";
-    if (!::mkdtemp(dir)) return 1;
-    fs::current_path(dir);
-    const int failed = RUN_ALL_TESTS();
-    fs::remove_all(dir);
-    return failed;
+    support::ScratchDir dir;
+    return RUN_ALL_TESTS();
 }

@@ -8,7 +8,8 @@
 
 #include "main_window/vorbix_loader.h"
 #include "port_settings/port_setei.h"
-#include "tests/settings_fixture.h"
+#include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::function<void(fake::Form&)> answer(int port, std::string bps, std::string t
 }
 
 struct Rig : fake::Program {
-    settings_test::WorkDir dir;  // the program's working folder while the test runs
+    support::ScratchDir dir;  // the program's working folder while the test runs
 
     Rig() { ui.operators["PORT SET"] = answer(0, ""); }
     static void write(std::string b) { std::ofstream("PORT.DAT", std::ios::binary) << b; }

@@ -70,11 +70,11 @@ struct QtForm::Impl {
         return *c;
     }
 
-    void build(const FormSpec& table);
+    void build(const FormTable& table);
     void showWindow();
 };
 
-void QtForm::Impl::build(const FormSpec& table) {
+void QtForm::Impl::build(const FormTable& table) {
     QFont font = QApplication::font();
     if (!table.font.empty()) font.setFamily(QString::fromStdString(table.font));
     if (table.fontPoints > 0) font.setPointSizeF(table.fontPoints);
@@ -85,7 +85,7 @@ void QtForm::Impl::build(const FormSpec& table) {
     std::map<std::string, QGroupBox*> frames;
     for (const auto& c : table.controls)
         if (c.kind == Kind::Frame) frames[c.name] = new QGroupBox(window);
-    auto parentOf = [&](const ControlSpec& c) -> QWidget* {
+    auto parentOf = [&](const ControlRow& c) -> QWidget* {
         if (c.parent.empty()) return window;
         auto it = frames.find(c.parent);
         if (it == frames.end()) throw std::logic_error("no frame named " + c.parent);
@@ -213,7 +213,7 @@ void QtForm::Impl::showWindow() {
     }
 }
 
-QtForm::QtForm(const FormSpec& table) : d_(std::make_unique<Impl>()) {
+QtForm::QtForm(const FormTable& table) : d_(std::make_unique<Impl>()) {
     d_->window = new FormWindow;
     d_->caption = table.caption;
     d_->window->setWindowTitle(decodeUiText(table.caption));

@@ -27,7 +27,7 @@ bool eventsStopped() {
 
 QtUi::QtUi(std::string title) : title_(std::move(title)) {}
 
-std::unique_ptr<Form> QtUi::createForm(const FormSpec& table) {
+std::unique_ptr<Form> QtUi::createForm(const FormTable& table) {
     return std::make_unique<QtForm>(table);
 }
 

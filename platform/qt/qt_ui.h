@@ -14,7 +14,7 @@ class QtUi : public Ui {
   public:
     // `title` is the program's title, shown by every message box.
     explicit QtUi(std::string title);
-    std::unique_ptr<Form> createForm(const FormSpec& table) override;
+    std::unique_ptr<Form> createForm(const FormTable& table) override;
     Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) override;
     void endProgram() override;
 
@@ -32,10 +32,10 @@ QWidget* frontWindow();
 // True once reportError has begun; window events are then dropped.
 bool eventsStopped();
 
-// A window built from a FormSpec: one pixel per 15 twips.
+// A window built from a FormTable: one pixel per 15 twips.
 class QtForm : public Form {
   public:
-    explicit QtForm(const FormSpec& table);
+    explicit QtForm(const FormTable& table);
     ~QtForm() override;
     QtForm(const QtForm&) = delete;
     QtForm& operator=(const QtForm&) = delete;

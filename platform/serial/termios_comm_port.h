@@ -43,9 +43,6 @@ class TermiosCommPort : public CommPort {
     std::string input() override;
     int16_t commEvent() const override { return event_; }
 
-    // The device the port has open, or last had open.
-    std::string device() const { return device_; }
-
     // Folders for UUCP lock files, in order of preference; the first writable one gets
     // ours. Defaults to /run/lock, then /var/lock.
     void setLockDirectories(std::vector<std::string> dirs) { lockDirs_ = std::move(dirs); }

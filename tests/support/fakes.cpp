@@ -19,7 +19,7 @@ void DirList::setPath(const std::string& p) {
 
 namespace {
 template <class T>
-std::unique_ptr<Control> make(const platform::ControlSpec& c) {
+std::unique_ptr<Control> make(const platform::ControlRow& c) {
     auto control = std::make_unique<T>();
     if constexpr (std::is_base_of_v<Label, T>) control->text = c.caption;
     if constexpr (std::is_base_of_v<TextBox, T> || std::is_base_of_v<ComboBox, T>)
@@ -28,7 +28,7 @@ std::unique_ptr<Control> make(const platform::ControlSpec& c) {
 }
 }  // namespace
 
-Form::Form(const platform::FormSpec& table, Log* l) : log(l), caption_(table.caption) {
+Form::Form(const platform::FormTable& table, Log* l) : log(l), caption_(table.caption) {
     using platform::Kind;
     for (const auto& c : table.controls) {
         std::unique_ptr<Control> made;
@@ -57,7 +57,7 @@ Form::Form(const platform::FormSpec& table, Log* l) : log(l), caption_(table.cap
     }
 }
 
-std::unique_ptr<platform::Form> Ui::createForm(const platform::FormSpec& table) {
+std::unique_ptr<platform::Form> Ui::createForm(const platform::FormTable& table) {
     auto f = std::make_unique<Form>(table, log);
     auto it = operators.find(table.caption);
     if (it != operators.end()) f->operate = it->second;

@@ -115,7 +115,7 @@ struct FileList : platform::FileList, Control {
 
 class Form : public platform::Form {
   public:
-    Form(const platform::FormSpec& table, Log* log);
+    Form(const platform::FormTable& table, Log* log);
 
     // The control by name, and index for control arrays; a missing one is an error of
     // the run time, as a missing array element is.
@@ -186,7 +186,7 @@ struct MsgBox {
 class Ui : public platform::Ui {
   public:
     explicit Ui(Log* log) : log(log) {}
-    std::unique_ptr<platform::Form> createForm(const platform::FormSpec& table) override;
+    std::unique_ptr<platform::Form> createForm(const platform::FormTable& table) override;
     platform::Answer msgBox(const std::string& text, platform::Icon icon,
                             platform::Buttons buttons) override;
     void endProgram() override {
@@ -273,7 +273,7 @@ template <class Comm = CommPort>
 struct ProgramWith {
     Log log;
     Ui ui{&log};
-    Form form{VorbixLoader::formSpec(), &log};
+    Form form{VorbixLoader::formTable(), &log};
     Comm comm = make(&log);
     platform::Files files;
     Clock clock;

@@ -44,7 +44,6 @@ class Logger {
     void stop() noexcept;
     // A copy of the figures so far; safe while run() goes on.
     Stats stats() const;
-    const Protocol& protocol() const { return protocol_; }
 
   private:
     bool transmit(const std::string& bytes);

@@ -46,8 +46,6 @@ class Protocol {
 
     enum class State { Idle, AwaitReply, Stalled, HungUp };
     State state() const { return state_; }
-    int downloads() const { return downloads_; }
-    size_t laps() const { return laps_.size(); }
 
     // The frame line the logger sends for frame `i` of the current download, CR excluded.
     std::string frameLine(int i) const;

@@ -1,4 +1,4 @@
-#include "tools/sim/child.h"
+#include "tests/support/child.h"
 
 #include <fcntl.h>
 #include <poll.h>

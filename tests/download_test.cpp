@@ -18,11 +18,14 @@ struct Download : ::testing::Test, fake::Program {
         log.clear();
     }
     void send(const std::string& bytes) { comm.receive(bytes); }
-    bool busy() {
+    // Busy: all five transfer controls off and the hourglass; idle: all on, no hourglass.
+    bool all(bool busy) {
         for (auto* n : {"PORT_SET", "down_load", "FILE_SAVE", "FILE_LOAD"})
-            if (form.fbutton(n).enabled()) return false;
-        return !form.fcheck("AND_CLR").enabled() && form.pointer == 11;
+            if (form.fbutton(n).enabled() == busy) return false;
+        return form.fcheck("AND_CLR").enabled() != busy && form.pointer == (busy ? 11 : 0);
     }
+    bool busy() { return all(true); }
+    bool idle() { return all(false); }
     size_t indexOf(const std::string& entry) {
         return std::find(log.begin(), log.end(), entry) - log.begin();
     }
@@ -51,9 +54,7 @@ TEST_F(Download, RepliesBeforeListingAndFinishesIdleBeforeTheBox) {
     EXPECT_LT(indexOf("Output=OK\r"), indexOf("Text1.insert=12.345\r\n"));
     ASSERT_TRUE(busy());
     bool idleAtBox = false;
-    ui.onMsgBox = [&] {
-        idleAtBox = !busy() && form.pointer == 0 && !form.ftimer("Timer1").enabled();
-    };
+    ui.onMsgBox = [&] { idleAtBox = idle() && !form.ftimer("Timer1").enabled(); };
     log.clear();
     send("02EN93\r");
     EXPECT_EQ(comm.sent, "DOWN\rOK\rOK\rOK\r");
@@ -99,17 +100,6 @@ TEST_F(Download, OverlongLineIsCappedAndAMaximalFrameStillPasses) {
     EXPECT_EQ(comm.sent, "ER\rOK\r");
 }
 
-TEST_F(Download, RecordsGoToTheCaretAndReplaceTheSelection) {
-    vl.down_load_Click();
-    send("0612.3452=\r0612.3452=\r");
-    text.selStart = 0;
-    send("02ab<3\r");
-    text.selStart = 4;
-    text.selLength = 8;  // "12.345\r\n"
-    send("02cd<7\r");
-    EXPECT_EQ(text.value, "ab\r\ncd\r\n12.345\r\n");
-}
-
 TEST_F(Download, LinesWhileIdleAreStillAnsweredAndListed) {
     send("0612.3452=\r02EN93\r");
     EXPECT_EQ(comm.sent, "OK\rOK\r");
@@ -131,24 +121,32 @@ TEST_F(Download, WatchdogEndsSixtyTicksAfterStartOrLastCr) {
     EXPECT_EQ(ui.boxes[0].text, " !! Time over !!");
     EXPECT_EQ(ui.boxes[0].icon, Icon::Critical);
     EXPECT_TRUE(busyAtBox);
-    EXPECT_FALSE(busy());
+    EXPECT_TRUE(idle());
     EXPECT_EQ(text.value, "12.345\r\n");
 }
 
-TEST_F(Download, SilentLoggerTimesOutSixtyTicksAfterTheStart) {
+// A step that fails has no effect and the receive handler goes on: nothing escapes it.
+TEST_F(Download, FailingRepliesOrListingStillEndTheDownload) {
+    for (const bool listingFails : {false, true}) {
+        vl.down_load_Click();
+        comm.failOutput = !listingFails;
+        text.room = listingFails ? 0 : 1 << 30;
+        send("0612.3452=\r02EN93\r");
+        EXPECT_EQ(text.value, listingFails ? "" : "12.345\r\n");
+        EXPECT_TRUE(idle());
+        EXPECT_EQ(ui.boxes.back().text, "!! Down load end !!");
+        comm.failOutput = false;
+    }
+}
+
+// Closing the window during a download: no watchdog may fire into the ending program.
+TEST_F(Download, ClosingDuringADownloadStopsTheWatchdogClosesThePortAndEnds) {
     vl.down_load_Click();
-    for (int i = 0; i < 59; ++i) vl.Timer1_Timer();
+    vl.Form_Unload();
+    EXPECT_FALSE(form.ftimer("Timer1").enabled());
+    EXPECT_FALSE(comm.open);
+    EXPECT_TRUE(ui.ended);
     EXPECT_TRUE(ui.boxes.empty());
-    vl.Timer1_Timer();
-    EXPECT_EQ(ui.boxes.size(), 1u);
-}
-
-TEST_F(Download, FailingRepliesStillListAndFinish) {
-    vl.down_load_Click();
-    comm.failOutput = true;
-    send("0612.3452=\r02EN93\r");
-    EXPECT_EQ(text.value, "12.345\r\n");
-    EXPECT_FALSE(busy());
 }
 
 TEST_F(Download, StartReopensALostLinkAndAFailedStartKeepsTheRecords) {
@@ -166,7 +164,7 @@ TEST_F(Download, StartReopensALostLinkAndAFailedStartKeepsTheRecords) {
         EXPECT_EQ(ui.boxes.back().icon, Icon::Critical);
         EXPECT_EQ(text.value, "12.345\r\n");
         EXPECT_FALSE(form.ftimer("Timer1").enabled());
-        EXPECT_FALSE(busy());
+        EXPECT_TRUE(idle());
     }
 }
 

@@ -1,19 +1,35 @@
-// The platform's numbered files and device names, where they meet the operator's
-// folders: links, pipes, modes.
+// The platform's numbered files, where they meet the operator's folders: links, pipes,
+// modes, and what reaches the disk.
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/error.h"
-#include "platform/serial_device.h"
-#include "tests/support/fakes.h"
+#include "platform/files.h"
 #include "tests/support/scratch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+std::vector<std::string> g_synced;  // the paths of the descriptors synced, in order
+
+}  // namespace
+
+// Every fsync of the test process passes here on its way to the system.
+extern "C" int fsync(int fd) {
+    char path[4096];
+    const ssize_t n =
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+    g_synced.emplace_back(path, n > 0 ? static_cast<size_t>(n) : 0);
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+
+namespace {
 
 std::string read(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -39,22 +55,15 @@ TEST(Files, SavingOverALinkOrAModeKeepsThemAndAPipeDoesNotHang) {
     EXPECT_FALSE(files.isOpen(2));
 }
 
-TEST(Files, SaveMarksTheSettingsForWritingHoweverTheDialogIsLeftAndLoadNever) {
+TEST(Files, ASaveIsSyncedAndThenItsFolderSoTheNewNameOutlivesACrash) {
     support::ScratchDir dir;
-    fake::Program p;  // dialogs closed by their close box: no operator plays them
-    p.vl.FILE_LOAD_Click();
-    EXPECT_EQ(p.vl.SettingsChanged, 0);
-    p.vl.FILE_SAVE_Click();
-    EXPECT_EQ(p.vl.SettingsChanged, -1);
-    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 0);  // nothing saved
-}
-
-TEST(SerialDevice, FollowsEveryLinkToTheDeviceWhoseNameIsLocked) {
-    support::ScratchDir dir;
-    fs::create_symlink("/dev/null", "by-id");
-    fs::create_symlink("by-id", "COM5");
-    EXPECT_EQ(platform::serialDevice(5), "/dev/null");
-    EXPECT_EQ(platform::serialDevice(3), "/dev/ttyS2");
+    platform::Files files;
+    files.openOutput(1, "r.txt");
+    files.print(1, "12.345\r\n");
+    g_synced.clear();
+    files.close(1);
+    ASSERT_EQ(g_synced.size(), 2u);
+    EXPECT_EQ(g_synced[1], fs::canonical(dir.path()).string());
 }
 
 }  // namespace

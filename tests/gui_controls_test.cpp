@@ -147,28 +147,6 @@ struct OnScreen : ::testing::Test {
     }
 };
 
-TEST_F(OnScreen, PortDialogHandsBackTheChosenPortAndListedSpeed) {
-    vl.PORT_NO = 5;
-    vl.BPS_ = "19200";
-    whenModal([](QWidget* d) {
-        EXPECT_TRUE(child<QRadioButton>(d, "com_no(4)")->isChecked());
-        QTest::mouseClick(child<QRadioButton>(d, "com_no(11)"), Qt::LeftButton);
-        auto* box = child<QComboBox>(d, "Combo1");
-        EXPECT_EQ(box->currentText(), "19200");
-        box->showPopup();
-        QAbstractItemView* view = box->view();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }, 5000));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(view->model()->index(2, 0)).center());
-        QTest::mouseClick(child<QPushButton>(d, "ok_bot"), Qt::LeftButton);
-    });
-    vl.PORT_SET_Click();
-    EXPECT_EQ(vl.PORT_NO, 12);
-    EXPECT_EQ(vl.BPS_, "38400");
-    EXPECT_EQ(comm.settings, "38400,n,8,1");
-    EXPECT_EQ(vl.PORT_BPS.caption(), "38400bps");
-}
-
 TEST_F(OnScreen, FileDialogGoesIntoAFolderAndLoadsTheClickedFile) {
     QTemporaryDir tmp;
     const std::string root = tmp.path().toStdString();

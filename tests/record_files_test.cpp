@@ -26,31 +26,10 @@ void put(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The record box, which can be told to take only `room` more lines and then refuse text.
-struct RecordBox : fake::TextBox {
-    int room = 1 << 30;
-    void setSelText(const std::string& s) override {
-        if (room-- <= 0) throw platform::RuntimeError(platform::err::Overflow, "Out of room");
-        fake::TextBox::setSelText(s);
-    }
-};
-
-class RecordFiles : public ::testing::Test {
-  protected:
+struct RecordFiles : ::testing::Test, fake::Program {
     support::ScratchDir scratch{support::ScratchDir::Beside};
     std::string dir = scratch.path();
-    fake::Log log;
-    fake::Ui ui{&log};
-    fake::Form form{VorbixLoader::formTable(), &log};
-    RecordBox& records = [this]() -> RecordBox& {
-        auto box = std::make_unique<RecordBox>();
-        box->log = &log;
-        return static_cast<RecordBox&>(*(form.controls["Text1"] = std::move(box)));
-    }();
-    fake::CommPort comm{&log};
-    platform::Files files;
-    fake::Clock clock;
-    VorbixLoader vl{ui, form, comm, files, platform::systemFileSystem(), clock};
+    fake::TextBox& records = text;
 
     void SetUp() override { vl.PASS_NAME = dir; }
     std::string at(const std::string& name) const { return scratch.at(name); }
@@ -236,6 +215,14 @@ TEST(FileDialogPlaces, FollowSystemSeparatorAndDrives) {
     ASSERT_EQ(p.ui.boxes.size(), 2u);
     EXPECT_EQ(p.ui.boxes[0].text, "Device unavailable");
     EXPECT_EQ(p.ui.boxes[1].text, "!! file exists, overwrite? !!");
+}
+
+TEST_F(RecordFiles, SaveMarksTheSettingsForWritingHoweverTheDialogIsLeftAndLoadNever) {
+    vl.FILE_LOAD_Click();  // dialogs closed by their close box: no operator plays them
+    EXPECT_EQ(vl.SettingsChanged, 0);
+    vl.FILE_SAVE_Click();
+    EXPECT_EQ(vl.SettingsChanged, -1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 0);  // nothing saved
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/serial/line_decoder.h"
 #include "platform/serial/termios_comm_port.h"
+#include "platform/serial_device.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -43,4 +47,12 @@ TEST(SerialSettings, OnlyStandardSpeedsWithNoParity8Bits1StopAreTaken) {
          {"", "9600,n,8", "9600,n,8,1,", "9600,e,8,1", "9600,n,7,1", "9600,n,8,2", " 9600,n,8,1",
           "+9600,n,8,1", "12345,n,8,1", "0,n,8,1", "4294976896,n,8,1"})
         EXPECT_FALSE(platform::settingsSpeed(bad)) << '"' << bad << '"';
+}
+
+TEST(SerialDevice, FollowsEveryLinkToTheDeviceWhoseNameIsLocked) {
+    support::ScratchDir dir;
+    std::filesystem::create_symlink("/dev/null", "by-id");
+    std::filesystem::create_symlink("by-id", "COM5");
+    EXPECT_EQ(platform::serialDevice(5), "/dev/null");
+    EXPECT_EQ(platform::serialDevice(3), "/dev/ttyS2");
 }

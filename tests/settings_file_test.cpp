@@ -92,6 +92,7 @@ TEST_F(LifeCycle, PortCommandIsWrittenAtExitAndReadsBackByteForByte) {
     ui.operators["PORT SET"] = answer(11, "38400");
     vl.PORT_SET_Click();
     vl.Form_Unload();
+    EXPECT_TRUE(fs::exists("records.txt"));  // every file is closed, so finished, at exit
     EXPECT_EQ(portDat(), "11\r\n\"38400\"\r\n\"" + folder + "\"\r\n");
     vl.LoadPortSettings();
     EXPECT_EQ(settings(), "11|38400|" + folder);
@@ -170,6 +171,13 @@ TEST(PortDialog, HandsBackOnlyWhatOkConfirmsAndReopensTheLink) {
         EXPECT_EQ(r.form.flabel("PORT_BPS").text, r.vl.BPS_ + "bps");
         EXPECT_EQ(r.vl.SettingsChanged, -1);
     }
+}
+
+TEST(PortDialog, ButtonsReadCom1ToCom9WithABlankAndCom10ToCom12Without) {
+    std::string captions;
+    for (const auto& c : port_setei::formTable().controls)
+        if (c.name == "com_no") captions += c.caption + "|";
+    EXPECT_EQ(captions, "com 1|com 2|com 3|com 4|com 5|com 6|com 7|com 8|com 9|com10|com11|com12|");
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ struct Label : platform::Label, Control {
 struct TextBox : platform::TextBox, Control {
     std::string value;
     size_t selStart = 0, selLength = 0;
+    int room = 1 << 30;  // insertions it still takes; then it refuses text, as a full box does
     std::string text() const override { return value; }
     void setText(const std::string& s) override {
         value = s;
@@ -63,6 +64,7 @@ struct TextBox : platform::TextBox, Control {
         log->push_back(name + ".text=" + s);
     }
     void setSelText(const std::string& s) override {
+        if (room-- <= 0) throw platform::RuntimeError(platform::err::Overflow, "Out of room");
         value.replace(selStart, selLength, s);
         selStart += s.size();
         selLength = 0;

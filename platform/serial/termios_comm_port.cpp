@@ -49,8 +49,7 @@ std::optional<speed_t> speedConstant(unsigned baud) {
 }
 
 constexpr auto OutputTimeout = std::chrono::seconds(2);
-constexpr size_t MaxReadPerWakeUp = 64 * 1024;  // the rest waits for the next wake-up
-constexpr size_t MaxPendingEvents = 1024;       // line errors nobody reads are dropped beyond
+constexpr size_t MaxPendingEvents = 1024;  // line errors nobody reads are dropped beyond
 
 std::string baseName(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -181,7 +180,7 @@ void TermiosCommPort::setInBufferCount(int16_t n) {
     buf_.clear();
     head_ = 0;
     pending_.clear();
-    overflowed_ = false;
+    watch();
 }
 
 void TermiosCommPort::applySettings(int fd) const {
@@ -290,7 +289,8 @@ void TermiosCommPort::open() {
     ::tcflush(fd_, TCIFLUSH);
     serial_icounter_struct counters{};
     countersWork_ = ::ioctl(fd_, TIOCGICOUNT, &counters) == 0;
-    overruns_ = countersWork_ ? static_cast<uint64_t>(counters.overrun) + counters.buf_overrun : 0;
+    overruns_ = countersWork_ ? counters.overrun : 0;
+    bufOverruns_ = countersWork_ ? counters.buf_overrun : 0;
 
     ++generation_;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
@@ -315,7 +315,6 @@ void TermiosCommPort::close() {
     buf_.clear();
     head_ = 0;
     pending_.clear();
-    overflowed_ = false;
     ++generation_;
 }
 
@@ -336,27 +335,35 @@ void TermiosCommPort::onReadable() {
         std::fprintf(stderr, "%s: %s has gone away; port closed\n", name().c_str(),
                      device_.c_str());
         close();
-    } else if (notifier_) {
-        // Also a port reopened by the handler: its events waited for this one to end.
-        notifier_->setEnabled(true);
     }
     --notifierDepth_;
+    // Also a port reopened by the handler: its events waited for this one to end.
+    watch();
+}
+
+void TermiosCommPort::watch() {
+    // A full buffer leaves the bytes with the driver, which holds them and throttles the
+    // sender; watching the descriptor meanwhile would only spin.
+    if (notifier_ && notifierDepth_ == 0) notifier_->setEnabled(unread() < InBufferSize);
 }
 
 bool TermiosCommPort::readAvailable() {
     std::string data;
     std::vector<size_t> errors;
-    char chunk[4096];
-    size_t total = 0;
+    char chunk[InBufferSize];
+    // Never more raw bytes than the buffer has room for: marks only shrink them, so
+    // nothing read is ever thrown away.
+    const size_t room = InBufferSize - std::min(unread(), InBufferSize);
     bool gone = false;
-    while (total < MaxReadPerWakeUp) {
-        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+    for (size_t total = 0; total < room;) {
+        const size_t want = room - total;
+        const ssize_t n = ::read(fd_, chunk, want);
         if (n > 0) {
             decoder_.feed({chunk, static_cast<size_t>(n)}, data, errors);
             total += static_cast<size_t>(n);
             // A short read took all there was; asking again costs a system call per
             // wake-up, and a hang-up shows at the next one anyway.
-            if (static_cast<size_t>(n) < sizeof chunk) break;
+            if (static_cast<size_t>(n) < want) break;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -381,10 +388,12 @@ void TermiosCommPort::checkOverruns() {
     if (!countersWork_) return;
     serial_icounter_struct counters{};
     if (::ioctl(fd_, TIOCGICOUNT, &counters) != 0) return;
-    const uint64_t overruns = static_cast<uint64_t>(counters.overrun) + counters.buf_overrun;
-    // Characters were lost before the ones just read: mark the line they belong to.
-    if (overruns != overruns_) queue(comm::EvOverrun);
-    overruns_ = overruns;
+    // Characters were lost before the ones just read: mark the line they belong to. Only
+    // the driver loses any; this layer reads no more than it can keep.
+    if (counters.overrun != overruns_) queue(comm::EvOverrun);
+    if (counters.buf_overrun != bufOverruns_) queue(comm::EvRxOver);
+    overruns_ = counters.overrun;
+    bufOverruns_ = counters.buf_overrun;
 }
 
 void TermiosCommPort::store(const std::string& data, const std::vector<size_t>& errors) {
@@ -392,17 +401,13 @@ void TermiosCommPort::store(const std::string& data, const std::vector<size_t>& 
         buf_.erase(0, head_);
         head_ = 0;
     }
-    size_t e = 0;
-    for (size_t i = 0;; ++i) {
-        for (; e < errors.size() && errors[e] == i; ++e) queue(comm::EvFrame);
-        if (i == data.size()) break;
-        if (unread() < InBufferSize) {
-            buf_.push_back(data[i]);
-        } else if (!overflowed_) {
-            overflowed_ = true;
-            queue(comm::EvRxOver);
-        }
+    size_t from = 0;
+    for (const size_t at : errors) {
+        buf_.append(data, from, at - from);
+        from = at;
+        queue(comm::EvFrame);
     }
+    buf_.append(data, from);
 }
 
 void TermiosCommPort::queue(int16_t code) {
@@ -420,7 +425,8 @@ std::string TermiosCommPort::input() {
         head_ = 0;
     }
     taken_ += n;
-    if (unread() < InBufferSize) overflowed_ = false;
+    // Drained from outside the port's own wake-up (which resumes watching as it ends).
+    if (n > 0) watch();
     return s;
 }
 

@@ -59,6 +59,7 @@ class TermiosCommPort : public CommPort {
     void applySettings(int fd) const;
     std::string takeLockFile(const std::string& lockName, const std::string& dev) const;
     void onReadable();
+    void watch();          // watches the descriptor while the buffer has room
     bool readAvailable();  // true when the device has gone away
     void store(const std::string& data, const std::vector<size_t>& errors);
     void checkOverruns();
@@ -86,9 +87,8 @@ class TermiosCommPort : public CommPort {
     size_t unread() const { return buf_.size() - head_; }
     uint64_t taken_ = 0;  // stream position of buf_'s first byte
     std::deque<Pending> pending_;
-    bool overflowed_ = false;
     bool countersWork_ = false;
-    uint64_t overruns_ = 0;
+    int overruns_ = 0, bufOverruns_ = 0;  // the driver's counts of lost characters
 };
 
 }  // namespace platform

@@ -5,16 +5,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 #include "platform/fatal.h"
 #include "platform/qt/byte_codec.h"
 #include "platform/qt/qt_ui.h"
+#include "platform/qt/record_view.h"
 
 namespace platform::qt {
 
@@ -97,47 +95,18 @@ void QtLineText::setSelText(const std::string& s) {
 
 // --- Record text
 
-QtRecordText::QtRecordText(QPlainTextEdit* w) : Control(w), w_(w) {
-    // Read-only, yet the caret stays visible and can be placed, and text selected.
-    w_->setReadOnly(true);
-    w_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    w_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    w_->setWordWrapMode(QTextOption::NoWrap);
-    w_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    w_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    w_->setTabChangesFocus(true);
-    // A download inserts one line at a time; an undo history of them is only cost.
-    w_->setUndoRedoEnabled(false);
-}
+QtRecordText::QtRecordText(RecordView* w) : Control(w), w_(w) {}
 
 std::string QtRecordText::text() const {
-    // Raw text: toPlainText() would turn no-break spaces into spaces.
-    return encodeText(w_->document()->toRawText());
+    return w_->text();
 }
 
 void QtRecordText::setText(const std::string& s) {
-    w_->setPlainText(decodeBytes(s));
-    QTextCursor c = w_->textCursor();
-    c.movePosition(QTextCursor::Start);
-    w_->setTextCursor(c);
+    w_->setText(s);
 }
 
 void QtRecordText::setSelText(const std::string& s) {
-    // Inserting through a copy moves the widget's own caret along (it sits at the
-    // insertion point) without the cost of setTextCursor; scrolling the caret into view
-    // waits until the handler is done, once for all the lines it inserted.
-    QTextCursor c = w_->textCursor();
-    c.insertText(decodeBytes(s));
-    // The flag lives on the widget, which may outlive this adapter by a moment.
-    static const char* const Pending = "vlScrollPending";
-    if (!w_->property(Pending).toBool()) {
-        w_->setProperty(Pending, true);
-        QPlainTextEdit* w = w_;
-        QTimer::singleShot(0, w, [w] {
-            w->setProperty(Pending, false);
-            w->ensureCursorVisible();
-        });
-    }
+    w_->replaceSelection(s);
 }
 
 // --- Option button

@@ -15,12 +15,13 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
 
 namespace platform::qt {
+
+class RecordView;
 
 // Runs a handler an operator's action raised, behind the error boundary. The handler is
 // copied first: it may replace itself or destroy its control while it runs.
@@ -89,13 +90,13 @@ class QtLineText : public TextBox, public Control {
 // Many-line record text, read-only for the operator; one character per byte.
 class QtRecordText : public TextBox, public Control {
   public:
-    explicit QtRecordText(QPlainTextEdit* w);
+    explicit QtRecordText(RecordView* w);
     std::string text() const override;
     void setText(const std::string& s) override;
     void setSelText(const std::string& s) override;
 
   private:
-    QPlainTextEdit* w_;
+    RecordView* w_;
 };
 
 class QtOption : public OptionButton, public Control {

@@ -7,7 +7,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -20,6 +19,7 @@
 #include "platform/qt/byte_codec.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_ui.h"
+#include "platform/qt/record_view.h"
 
 namespace platform::qt {
 
@@ -127,7 +127,7 @@ void QtForm::Impl::build(const FormTable& table) {
                 break;
             }
             case Kind::RecordText: {
-                auto* e = new QPlainTextEdit(parent);
+                auto* e = new RecordView(parent);
                 auto text = std::make_unique<QtRecordText>(e);
                 if (!c.caption.empty()) text->setText(c.caption);
                 control = std::move(text);

@@ -1,0 +1,348 @@
+#include "platform/qt/record_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimerEvent>
+#include <algorithm>
+
+#include "platform/qt/byte_codec.h"
+
+namespace platform::qt {
+
+namespace {
+constexpr int Margin = 4;  // pixels left of the text, as a text box leaves
+constexpr std::string_view LineEnd = "\r\n";
+}  // namespace
+
+RecordView::RecordView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    layOut();
+}
+
+std::string RecordView::text() const {
+    size_t size = 0;
+    for (const auto& l : lines_) size += l.size() + LineEnd.size();
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if (i > 0) out += LineEnd;
+        out += lines_[i];
+    }
+    return out;
+}
+
+void RecordView::setText(std::string_view bytes) {
+    lines_.assign(1, std::string());
+    widest_ = 0;
+    caret_ = anchor_ = {};
+    replaceSelection(bytes);
+    caret_ = anchor_ = {};
+}
+
+void RecordView::replaceSelection(std::string_view bytes) {
+    const Pos a = start(), b = end();
+    // The bytes with what is left of the first and last line, cut again at each CR LF:
+    // a CR before the caret and an LF after it may pair up, as they do in the text.
+    std::string joined = lines_[a.line].substr(0, a.col);
+    joined += bytes;
+    const size_t caretAt = joined.size();
+    joined.append(lines_[b.line], b.col);
+
+    std::vector<std::string> parts;
+    Pos caret{a.line, 0};
+    bool placed = false;
+    for (size_t from = 0;;) {
+        const size_t cut = joined.find(LineEnd, from);
+        const size_t stop = cut == std::string::npos ? joined.size() : cut;
+        if (!placed && caretAt <= stop) {
+            caret = {a.line + parts.size(), caretAt - from};
+            placed = true;
+        } else if (!placed && caretAt == stop + 1) {
+            caret = {a.line + parts.size() + 1, 0};  // between CR and LF: past them
+            placed = true;
+        }
+        parts.emplace_back(joined, from, stop - from);
+        widest_ = std::max(widest_, parts.back().size());
+        if (cut == std::string::npos) break;
+        from = cut + LineEnd.size();
+    }
+    lines_[a.line] = std::move(parts[0]);
+    const auto next = lines_.begin() + static_cast<std::ptrdiff_t>(a.line) + 1;
+    const auto kept = lines_.erase(next, next + static_cast<std::ptrdiff_t>(b.line - a.line));
+    lines_.insert(kept, std::make_move_iterator(parts.begin() + 1),
+                  std::make_move_iterator(parts.end()));
+    caret_ = anchor_ = caret;
+    changed();
+}
+
+RecordView::Pos RecordView::posOf(size_t offset) const {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if (offset <= lines_[i].size()) return {i, offset};
+        offset -= std::min(offset, lines_[i].size() + LineEnd.size());
+    }
+    return {lines_.size() - 1, lines_.back().size()};
+}
+
+void RecordView::select(size_t anchor, size_t caret) {
+    anchor_ = posOf(anchor);
+    caret_ = posOf(caret);
+    changed();
+}
+
+std::string RecordView::bytesBetween(Pos a, Pos b) const {
+    if (a.line == b.line) return lines_[a.line].substr(a.col, b.col - a.col);
+    std::string out = lines_[a.line].substr(a.col);
+    for (size_t i = a.line + 1; i < b.line; ++i) (out += LineEnd) += lines_[i];
+    (out += LineEnd).append(lines_[b.line], 0, b.col);
+    return out;
+}
+
+std::string RecordView::selectedText() const {
+    return bytesBetween(start(), end());
+}
+
+void RecordView::copy() const {
+    if (caret_ != anchor_) QApplication::clipboard()->setText(decodeBytes(selectedText()));
+}
+
+void RecordView::changed() {
+    followCaret_ = true;
+    if (!cadence_.isActive()) cadence_.start(CadenceMs, this);
+}
+
+void RecordView::layOut() {
+    const QFontMetrics fm(font());
+    const int lineHeight = std::max(1, fm.lineSpacing());
+    const int rows = std::max(1, viewport()->height() / lineHeight);
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, std::max(0, static_cast<int>(lines_.size()) - rows));
+    v->setPageStep(rows);
+    v->setSingleStep(1);
+    const int charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
+    const int width = static_cast<int>(std::min<size_t>(widest_, 1 << 20)) * charWidth + 2 * Margin;
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, std::max(0, width - viewport()->width()));
+    h->setPageStep(viewport()->width());
+    h->setSingleStep(charWidth);
+}
+
+void RecordView::showCaret() {
+    layOut();
+    const QFontMetrics fm(font());
+    const int rows = std::max(1, viewport()->height() / std::max(1, fm.lineSpacing()));
+    QScrollBar* v = verticalScrollBar();
+    const int line = static_cast<int>(caret_.line);
+    if (line < v->value())
+        v->setValue(line);
+    else if (line >= v->value() + rows)
+        v->setValue(line - rows + 1);
+    const int x = Margin + fm.horizontalAdvance(decodeBytes(
+                               std::string_view(lines_[caret_.line]).substr(0, caret_.col)));
+    QScrollBar* h = horizontalScrollBar();
+    if (x < h->value() + Margin)
+        h->setValue(x - Margin);
+    else if (x > h->value() + viewport()->width() - Margin)
+        h->setValue(x - viewport()->width() + Margin);
+}
+
+void RecordView::restartBlink() {
+    caretOn_ = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (hasFocus() && flash > 0)
+        blink_.start(flash / 2, this);
+    else
+        blink_.stop();
+}
+
+void RecordView::moveCaret(Pos to, bool extend) {
+    caret_ = to;
+    if (!extend) anchor_ = to;
+    showCaret();
+    restartBlink();
+    viewport()->update();
+}
+
+void RecordView::timerEvent(QTimerEvent* e) {
+    if (e->timerId() == cadence_.timerId()) {
+        cadence_.stop();
+        if (followCaret_) showCaret();
+        followCaret_ = false;
+        layOut();
+        viewport()->update();
+    } else if (e->timerId() == blink_.timerId()) {
+        caretOn_ = !caretOn_;
+        viewport()->update();
+    } else {
+        QAbstractScrollArea::timerEvent(e);
+    }
+}
+
+void RecordView::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    const QFontMetrics fm(font());
+    const int lineHeight = std::max(1, fm.lineSpacing());
+    const int left = Margin - horizontalScrollBar()->value();
+    const size_t first = static_cast<size_t>(verticalScrollBar()->value());
+    const Pos a = start(), b = end();
+    const QPalette& pal = palette();
+    for (size_t i = first; i < lines_.size(); ++i) {
+        const int y = static_cast<int>(i - first) * lineHeight;
+        if (y >= viewport()->height()) break;
+        const QString line = decodeBytes(lines_[i]);
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(left, y + fm.ascent(), line);
+        if (a != b && a.line <= i && i <= b.line) {
+            // The selected part, and a little of the line end when the selection goes on.
+            const qsizetype from = i == a.line ? static_cast<qsizetype>(a.col) : 0;
+            const qsizetype to = i == b.line ? static_cast<qsizetype>(b.col) : line.size();
+            const QString part = line.mid(from, to - from);
+            const int x = left + fm.horizontalAdvance(line.left(from));
+            const int w = fm.horizontalAdvance(part) + (i < b.line ? fm.averageCharWidth() / 2 : 0);
+            p.fillRect(x, y, w, lineHeight, pal.color(QPalette::Highlight));
+            p.setPen(pal.color(QPalette::HighlightedText));
+            p.drawText(x, y + fm.ascent(), part);
+        }
+        if (i == caret_.line && hasFocus() && caretOn_) {
+            const int x =
+                left + fm.horizontalAdvance(line.left(static_cast<qsizetype>(caret_.col)));
+            p.fillRect(x, y, 1, lineHeight, pal.color(QPalette::Text));
+        }
+    }
+}
+
+void RecordView::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    layOut();
+}
+
+void RecordView::changeEvent(QEvent* e) {
+    QAbstractScrollArea::changeEvent(e);
+    if (e->type() == QEvent::FontChange) layOut();
+}
+
+void RecordView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void RecordView::focusInEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusInEvent(e);
+    restartBlink();
+    viewport()->update();
+}
+
+void RecordView::focusOutEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusOutEvent(e);
+    blink_.stop();
+    viewport()->update();
+}
+
+RecordView::Pos RecordView::hit(QPoint pt) const {
+    const QFontMetrics fm(font());
+    const int row = pt.y() < 0 ? -1 : pt.y() / std::max(1, fm.lineSpacing());
+    const long line = std::clamp<long>(verticalScrollBar()->value() + row, 0,
+                                       static_cast<long>(lines_.size()) - 1);
+    const QString text = decodeBytes(lines_[static_cast<size_t>(line)]);
+    const int x = pt.x() + horizontalScrollBar()->value() - Margin;
+    int at = 0;
+    qsizetype col = 0;
+    for (; col < text.size(); ++col) {
+        const int w = fm.horizontalAdvance(text[col]);
+        if (x < at + w / 2) break;
+        at += w;
+    }
+    return {static_cast<size_t>(line), static_cast<size_t>(col)};
+}
+
+void RecordView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    moveCaret(hit(e->position().toPoint()), e->modifiers() & Qt::ShiftModifier);
+}
+
+void RecordView::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() & Qt::LeftButton) moveCaret(hit(e->position().toPoint()), true);
+}
+
+void RecordView::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    // The whole line: a record.
+    const Pos at = hit(e->position().toPoint());
+    anchor_ = {at.line, 0};
+    moveCaret({at.line, lines_[at.line].size()}, true);
+}
+
+void RecordView::contextMenuEvent(QContextMenuEvent* e) {
+    QMenu menu(this);
+    QAction* copyAction = menu.addAction(tr("&Copy"), [this] { copy(); });
+    copyAction->setEnabled(caret_ != anchor_);
+    menu.addAction(tr("Select All"), [this] {
+        anchor_ = {};
+        moveCaret({lines_.size() - 1, lines_.back().size()}, true);
+    });
+    menu.exec(e->globalPos());
+}
+
+void RecordView::keyPressEvent(QKeyEvent* e) {
+    if (e->matches(QKeySequence::Copy)) {
+        copy();
+        return;
+    }
+    if (e->matches(QKeySequence::SelectAll)) {
+        anchor_ = {};
+        moveCaret({lines_.size() - 1, lines_.back().size()}, true);
+        return;
+    }
+    const QFontMetrics fm(font());
+    const size_t page = std::max<size_t>(1, viewport()->height() / std::max(1, fm.lineSpacing()));
+    const size_t last = lines_.size() - 1;
+    const Pos c = caret_;
+    auto onLine = [&](size_t line) { return Pos{line, std::min(c.col, lines_[line].size())}; };
+    const Pos left = c.col > 0    ? Pos{c.line, c.col - 1}
+                     : c.line > 0 ? Pos{c.line - 1, lines_[c.line - 1].size()}
+                                  : c;
+    const Pos right = c.col < lines_[c.line].size() ? Pos{c.line, c.col + 1}
+                      : c.line < last               ? Pos{c.line + 1, 0}
+                                                    : c;
+    struct Move {
+        QKeySequence::StandardKey move, select;
+        Pos to;
+    };
+    const Move moves[] = {
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, left},
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, right},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine,
+         onLine(c.line > 0 ? c.line - 1 : 0)},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine,
+         onLine(std::min(last, c.line + 1))},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage,
+         onLine(c.line > page ? c.line - page : 0)},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage,
+         onLine(std::min(last, c.line + page))},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, {c.line, 0}},
+        {QKeySequence::MoveToEndOfLine,
+         QKeySequence::SelectEndOfLine,
+         {c.line, lines_[c.line].size()}},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, {}},
+        {QKeySequence::MoveToEndOfDocument,
+         QKeySequence::SelectEndOfDocument,
+         {last, lines_[last].size()}},
+    };
+    for (const auto& m : moves) {
+        if (e->matches(m.move) || e->matches(m.select)) {
+            moveCaret(m.to, e->matches(m.select));
+            return;
+        }
+    }
+    e->ignore();  // locked against typing
+}
+
+}  // namespace platform::qt

@@ -1,0 +1,75 @@
+// The record text's widget. It keeps the record bytes as lines (split at CR LF) and paints
+// only the lines in view, one character per byte through the byte codec. A rich text
+// widget keeps a text block and its layout per line, several hundred bytes each; a day's
+// records here cost little more than their bytes, and a file of them is shown at once.
+// Locked against typing; the operator places the caret, selects, copies and scrolls.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <compare>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::qt {
+
+class RecordView : public QAbstractScrollArea {
+  public:
+    // Changes from the program are shown at most this often: a download inserting line
+    // after line never waits for a repaint per line.
+    static constexpr int CadenceMs = 20;
+
+    explicit RecordView(QWidget* parent = nullptr);
+
+    std::string text() const;
+    void setText(std::string_view bytes);  // the caret goes to the start
+    // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
+    void replaceSelection(std::string_view bytes);
+    // Positions are byte offsets into text(); one inside a CR LF moves past it.
+    void select(size_t anchor, size_t caret);
+    std::string selectedText() const;
+    size_t lineCount() const { return lines_.size(); }
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+  private:
+    struct Pos {
+        size_t line = 0, col = 0;
+        auto operator<=>(const Pos&) const = default;
+    };
+
+    Pos posOf(size_t offset) const;
+    Pos hit(QPoint p) const;
+    Pos start() const { return std::min(caret_, anchor_); }
+    Pos end() const { return std::max(caret_, anchor_); }
+    std::string bytesBetween(Pos a, Pos b) const;
+    // Moves the caret as the operator did; the selection follows unless `extend`.
+    void moveCaret(Pos to, bool extend);
+    void copy() const;
+    void changed();  // by the program: shown at the next cadence
+    void layOut();   // scroll bar ranges from the lines and the viewport
+    void showCaret();
+    void restartBlink();
+
+    std::vector<std::string> lines_{std::string()};  // no line holds a CR LF pair
+    size_t widest_ = 0;                              // bytes in the longest line
+    Pos caret_, anchor_;
+    bool followCaret_ = false;  // scroll the caret into view at the next cadence
+    bool caretOn_ = true;       // blink phase
+    QBasicTimer cadence_, blink_;
+};
+
+}  // namespace platform::qt

@@ -13,8 +13,10 @@ RuntimeError fromErrno(int errnum, const std::string& what) {
         case EACCES:
         case EPERM:
         case EROFS: number = err::PermissionDenied; break;
-        case ENOSPC:
+        case ENOSPC: number = err::DiskFull; break;
+#ifdef EDQUOT
         case EDQUOT: number = err::DiskFull; break;
+#endif
         case EIO: number = err::DeviceIoError; break;
         case ENODEV:
         case ENXIO: number = err::DeviceUnavailable; break;

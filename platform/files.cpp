@@ -1,37 +1,14 @@
 #include "platform/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
-
 #include "platform/error.h"
+#include "platform/file_io.h"
 
 namespace platform {
 
-namespace {
-// Makes a rename durable: the new name lives in the folder's own data.
-void syncFolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "."
-                            : slash == 0               ? "/"
-                                                       : path.substr(0, slash);
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-}  // namespace
-
 struct Files::File {
-    int fd = -1;
+    io::Output out;  // output: the temporary file and its target
+    io::Handle in = io::NoHandle;
     bool output = false;
-    std::string target;  // output: the name the temporary file becomes
-    std::string temp;
     std::string buf;  // input: bytes read, not yet consumed from `pos`; output: pending
     size_t pos = 0;
     bool atEnd = false;
@@ -58,66 +35,23 @@ Files::File& Files::get(int16_t n) {
 
 void Files::openInput(int16_t n, const std::string& path) {
     if (open_.count(n)) throw RuntimeError(err::FileAlreadyOpen, "File already open");
-    // Not blocking: a named pipe (or a device) given as a file name must not hang the
-    // program; only regular files are read.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw fromErrno(errno, path);
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw RuntimeError(err::PathFileAccess, path + ": not a file");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     auto f = std::make_unique<File>();
-    f->fd = fd;
+    f->in = io::openInput(path);
     open_[n] = std::move(f);
 }
 
 void Files::openOutput(int16_t n, const std::string& name) {
     if (open_.count(n)) throw RuntimeError(err::FileAlreadyOpen, "File already open");
-    // Replacing a link's target, not the link; a new file keeps the old one's mode.
-    std::string path = name;
-    if (char* real = ::realpath(name.c_str(), nullptr)) {
-        path = real;
-        ::free(real);
-    }
-    auto slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty()) throw RuntimeError(err::PathFileAccess, name + ": no file name");
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode))
-        throw RuntimeError(err::PathFileAccess, name + ": is a folder");
-    std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
-    std::vector<char> tempName(temp.begin(), temp.end());
-    tempName.push_back('\0');
-    int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
-    if (fd < 0) throw fromErrno(errno, name);
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
     auto f = std::make_unique<File>();
-    f->fd = fd;
+    f->out = io::createOutput(name);
     f->output = true;
-    f->target = path;
-    f->temp = tempName.data();
     open_[n] = std::move(f);
 }
 
 void Files::flush(File& f) {
-    size_t done = 0;
-    while (done < f.buf.size()) {
-        ssize_t w = ::write(f.fd, f.buf.data() + done, f.buf.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            int e = errno;
-            f.buf.clear();
-            throw fromErrno(e, f.target);
-        }
-        done += static_cast<size_t>(w);
-    }
-    f.buf.clear();
+    std::string pending;
+    pending.swap(f.buf);  // dropped also when the write fails
+    io::writeAll(f.out.handle, pending.data(), pending.size(), f.out.target);
 }
 
 void Files::print(int16_t n, std::string_view bytes) {
@@ -134,14 +68,9 @@ void Files::fill(File& f) {
         f.pos = 0;
     }
     char chunk[1 << 16];
-    for (;;) {
-        ssize_t r = ::read(f.fd, chunk, sizeof chunk);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) throw fromErrno(errno, "read");
-        if (r == 0) f.atEnd = true;
-        f.buf.append(chunk, static_cast<size_t>(r));
-        return;
-    }
+    const size_t r = io::read(f.in, chunk, sizeof chunk, "read");
+    if (r == 0) f.atEnd = true;
+    f.buf.append(chunk, r);
 }
 
 std::string Files::readAll(int16_t n) {
@@ -195,20 +124,13 @@ void Files::close(int16_t n) {
     if (f.output) {
         try {
             flush(f);
-            if (::fsync(f.fd) != 0) throw fromErrno(errno, f.target);
-            if (::close(f.fd) != 0) {
-                f.fd = -1;
-                throw fromErrno(errno, f.target);
-            }
-            f.fd = -1;
-            if (::rename(f.temp.c_str(), f.target.c_str()) != 0) throw fromErrno(errno, f.target);
-            syncFolderOf(f.target);
+            io::commit(f.out);
         } catch (...) {
             discard(n);
             throw;
         }
     } else {
-        ::close(f.fd);
+        io::close(f.in);
     }
     open_.erase(it);
 }
@@ -217,8 +139,12 @@ void Files::discard(int16_t n) noexcept {
     auto it = open_.find(n);
     if (it == open_.end()) return;
     File& f = *it->second;
-    if (f.fd >= 0) ::close(f.fd);
-    if (f.output) ::unlink(f.temp.c_str());
+    if (f.output) {
+        io::close(f.out.handle);
+        io::remove(f.out.temp);
+    } else {
+        io::close(f.in);
+    }
     open_.erase(it);
 }
 

@@ -1,0 +1,105 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/file_io.h"
+
+namespace platform::io {
+
+namespace {
+// Makes a rename durable: the new name lives in the folder's own data.
+void syncFolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+}  // namespace
+
+Handle openInput(const std::string& path) {
+    // Not blocking: a named pipe (or a device) given as a file name must not hang the
+    // program; only regular files are read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw fromErrno(errno, path);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw RuntimeError(err::PathFileAccess, path + ": not a file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+Output createOutput(const std::string& name) {
+    // Replacing a link's target, not the link; a new file keeps the old one's mode.
+    std::string path = name;
+    if (char* real = ::realpath(name.c_str(), nullptr)) {
+        path = real;
+        ::free(real);
+    }
+    auto slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (base.empty()) throw RuntimeError(err::PathFileAccess, name + ": no file name");
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        throw RuntimeError(err::PathFileAccess, name + ": is a folder");
+    std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
+    std::vector<char> tempName(temp.begin(), temp.end());
+    tempName.push_back('\0');
+    int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0) throw fromErrno(errno, name);
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
+    return {fd, path, tempName.data()};
+}
+
+size_t read(Handle h, char* data, size_t size, const std::string& what) {
+    for (;;) {
+        const ssize_t r = ::read(static_cast<int>(h), data, size);
+        if (r >= 0) return static_cast<size_t>(r);
+        if (errno != EINTR) throw fromErrno(errno, what);
+    }
+}
+
+void writeAll(Handle h, const char* data, size_t size, const std::string& what) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t w = ::write(static_cast<int>(h), data + done, size - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            throw fromErrno(errno, what);
+        }
+        done += static_cast<size_t>(w);
+    }
+}
+
+void commit(Output& out) {
+    const int fd = static_cast<int>(out.handle);
+    if (::fsync(fd) != 0) throw fromErrno(errno, out.target);
+    out.handle = NoHandle;
+    if (::close(fd) != 0) throw fromErrno(errno, out.target);
+    if (::rename(out.temp.c_str(), out.target.c_str()) != 0) throw fromErrno(errno, out.target);
+    syncFolderOf(out.target);
+}
+
+void close(Handle h) noexcept {
+    if (h != NoHandle) ::close(static_cast<int>(h));
+}
+
+void remove(const std::string& path) noexcept {
+    ::unlink(path.c_str());
+}
+
+}  // namespace platform::io

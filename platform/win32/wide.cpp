@@ -1,0 +1,74 @@
+#include "platform/win32/wide.h"
+
+#include <windows.h>
+
+namespace platform::win32 {
+
+std::wstring widen(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (n > 0) {
+        std::wstring out(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+        return out;
+    }
+    // Not UTF-8 (a name typed in the record code page): one character per byte.
+    std::wstring out;
+    for (unsigned char c : utf8) out += static_cast<wchar_t>(c);
+    return out;
+}
+
+std::string narrow(std::wstring_view utf16) {
+    if (utf16.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+RuntimeError fromWin32(unsigned long code, const std::string& what) {
+    int number = err::PathFileAccess;
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND: number = err::FileNotFound; break;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY: number = err::PathNotFound; break;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: number = err::PermissionDenied; break;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: number = err::DiskFull; break;
+        case ERROR_CRC:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+        case ERROR_GEN_FAILURE:
+        case ERROR_IO_DEVICE: number = err::DeviceIoError; break;
+        case ERROR_NOT_READY:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_BAD_UNIT: number = err::DeviceUnavailable; break;
+        case ERROR_TOO_MANY_OPEN_FILES: number = err::TooManyFiles; break;
+        default: break;
+    }
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = n && text ? narrow({text, n}) : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.'))
+        message.pop_back();
+    return RuntimeError(number, what + ": " + message);
+}
+
+RuntimeError lastError(const std::string& what) {
+    return fromWin32(GetLastError(), what);
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,324 @@
+#include "platform/win32/win32_comm_port.h"
+
+#include <cstdio>
+
+#include "platform/error.h"
+#include "platform/serial/settings_text.h"
+#include "platform/serial_device.h"
+#include "platform/win32/wide.h"
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr DWORD OutputTimeoutMs = 2000;
+constexpr DWORD ReadWaitMs = 1000;  // a pending read comes back empty this often
+
+class SystemSerialApi : public SerialApi {
+  public:
+    HANDLE createFile(const wchar_t* name) override {
+        return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr);
+    }
+    BOOL closeHandle(HANDLE h) override { return CloseHandle(h); }
+    BOOL getCommState(HANDLE h, DCB* dcb) override { return GetCommState(h, dcb); }
+    BOOL setCommState(HANDLE h, DCB* dcb) override { return SetCommState(h, dcb); }
+    BOOL setCommTimeouts(HANDLE h, COMMTIMEOUTS* t) override { return SetCommTimeouts(h, t); }
+    BOOL setupComm(HANDLE h, DWORD in, DWORD out) override { return SetupComm(h, in, out); }
+    BOOL purgeComm(HANDLE h, DWORD flags) override { return PurgeComm(h, flags); }
+    BOOL readFile(HANDLE h, void* buf, DWORD size, OVERLAPPED* ov) override {
+        return ReadFile(h, buf, size, nullptr, ov);
+    }
+    BOOL writeFile(HANDLE h, const void* buf, DWORD size, OVERLAPPED* ov) override {
+        return WriteFile(h, buf, size, nullptr, ov);
+    }
+    BOOL getOverlappedResult(HANDLE h, OVERLAPPED* ov, DWORD* done, BOOL wait) override {
+        return GetOverlappedResult(h, ov, done, wait);
+    }
+    BOOL cancelIo(HANDLE h) override { return CancelIo(h); }
+    BOOL clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) override {
+        return ClearCommError(h, errors, stat);
+    }
+    DWORD lastError() override { return GetLastError(); }
+};
+
+// The line errors ClearCommError reports, as the program's events.
+constexpr std::pair<DWORD, int16_t> LineErrors[] = {
+    {CE_FRAME, comm::EvFrame},
+    {CE_RXPARITY, comm::EvRxParity},
+    {CE_OVERRUN, comm::EvOverrun},
+    {CE_RXOVER, comm::EvRxOver},
+};
+
+}  // namespace
+
+SerialApi& systemSerialApi() {
+    static SystemSerialApi api;
+    return api;
+}
+
+Win32CommPort::Win32CommPort(SerialApi& api) : api_(api) {
+    readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+Win32CommPort::~Win32CommPort() {
+    close();
+    if (readEvent_) CloseHandle(readEvent_);
+}
+
+std::string Win32CommPort::name() const {
+    return "COM" + std::to_string(port_);
+}
+
+void Win32CommPort::setPortOpen(bool open) {
+    if (open)
+        this->open();
+    else
+        close();
+}
+
+void Win32CommPort::setCommPort(int16_t n) {
+    if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
+    if (n < 1)
+        throw RuntimeError(err::InvalidPortNumber, "COM" + std::to_string(n) + ": no such port");
+    port_ = n;
+}
+
+void Win32CommPort::setSettings(const std::string& settings) {
+    const auto speed = serial::settingsBaud(settings);
+    if (!speed || *speed == 0)
+        throw RuntimeError(err::InvalidPropertyValue,
+                           name() + ": settings \"" + settings + "\" are not ones this port takes");
+    const auto oldSettings = settings_;
+    const auto oldSpeed = speed_;
+    settings_ = settings;
+    speed_ = *speed;
+    if (!portOpen()) return;
+    try {
+        applySettings(handle_);
+    } catch (...) {
+        settings_ = oldSettings;
+        speed_ = oldSpeed;
+        throw;
+    }
+}
+
+void Win32CommPort::setInputLen(int16_t n) {
+    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InputLen");
+    inputLen_ = n;
+}
+
+void Win32CommPort::setRThreshold(int16_t n) {
+    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: RThreshold");
+    rThreshold_ = n;
+}
+
+void Win32CommPort::setInBufferCount(int16_t n) {
+    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
+    if (n != 0)
+        throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InBufferCount");
+    api_.purgeComm(handle_, PURGE_RXCLEAR);
+    queue_.clear();
+}
+
+void Win32CommPort::applySettings(HANDLE h) const {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!api_.getCommState(h, &dcb))
+        throw fromWin32(api_.lastError(), name() + ": cannot read the port's settings");
+    // 8N1 at the chosen speed, binary, no flow control of any kind. DTR and RTS stay as
+    // the driver has them, unless RTS was given to handshaking.
+    dcb.BaudRate = speed_;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || dcb.fRtsControl == RTS_CONTROL_TOGGLE)
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE) dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    if (!api_.setCommState(h, &dcb))
+        throw RuntimeError(err::InvalidPropertyValue, name() + ": settings \"" + settings_ +
+                                                          "\" are not ones this port takes");
+}
+
+void Win32CommPort::open() {
+    if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
+    const std::string dev = serialDevice(port_);  // \\.\COMn, also for COM10 and above
+    HANDLE h = api_.createFile(widen(dev).c_str());
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = api_.lastError();
+        // Windows opens a serial port for one program at a time.
+        if (e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION)
+            throw RuntimeError(err::PortAlreadyOpen,
+                               name() + ": " + dev + " is in use by another program");
+        const RuntimeError error = fromWin32(e, name() + ": cannot open " + dev);
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND)
+            throw RuntimeError(err::InvalidPortNumber, error.description());
+        throw error;
+    }
+    try {
+        api_.setupComm(h, 4096, 4096);
+        applySettings(h);
+        COMMTIMEOUTS t{};
+        // A read returns as soon as a byte is there, or empty after ReadWaitMs.
+        t.ReadIntervalTimeout = MAXDWORD;
+        t.ReadTotalTimeoutMultiplier = MAXDWORD;
+        t.ReadTotalTimeoutConstant = ReadWaitMs;
+        t.WriteTotalTimeoutConstant = OutputTimeoutMs;
+        if (!api_.setCommTimeouts(h, &t))
+            throw fromWin32(api_.lastError(), name() + ": cannot set up " + dev);
+    } catch (...) {
+        api_.closeHandle(h);
+        throw;
+    }
+    api_.purgeComm(h, PURGE_RXCLEAR);
+    handle_ = h;
+    ++generation_;
+    watchEvent(readEvent_, [this] { readDone(); });
+    startReads();
+}
+
+void Win32CommPort::close() {
+    if (!portOpen()) return;
+    unwatchEvent(readEvent_);
+    if (reading_) {
+        api_.cancelIo(handle_);
+        DWORD got = 0;
+        api_.getOverlappedResult(handle_, &readOv_, &got, TRUE);  // the buffer is ours again
+        reading_ = false;
+    }
+    api_.closeHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    queue_.clear();
+    ++generation_;
+}
+
+void Win32CommPort::hangUp(DWORD error) {
+    // Reported once; the port stays closed until "down load" or PORT opens it again.
+    std::fprintf(stderr, "%s: %s has gone away (error %lu); port closed\n", name().c_str(),
+                 serialDevice(port_).c_str(), static_cast<unsigned long>(error));
+    close();
+}
+
+void Win32CommPort::startReads() {
+    const uint64_t generation = generation_;
+    while (generation == generation_ && portOpen()) {
+        readOv_ = OVERLAPPED{};
+        readOv_.hEvent = readEvent_;
+        ResetEvent(readEvent_);
+        if (!api_.readFile(handle_, readBuf_, sizeof readBuf_, &readOv_)) {
+            const DWORD e = api_.lastError();
+            if (e == ERROR_IO_PENDING) {
+                reading_ = true;
+                return;
+            }
+            hangUp(e);
+            return;
+        }
+        // Done at once: the result is there already.
+        DWORD got = 0;
+        if (!api_.getOverlappedResult(handle_, &readOv_, &got, FALSE)) {
+            hangUp(api_.lastError());
+            return;
+        }
+        if (!takeRead(got)) return;
+        // An empty read that returns at once would spin: wait for the event instead.
+        if (got == 0) {
+            reading_ = false;
+            SetEvent(readEvent_);
+            return;
+        }
+    }
+}
+
+void Win32CommPort::readDone() {
+    if (!portOpen()) return;
+    if (depth_ > 0) {
+        // A handler of this port waits in a nested loop: nothing of the port may run
+        // inside it, and the signalled event must not wake that loop again and again.
+        unwatchEvent(readEvent_);
+        paused_ = true;
+        return;
+    }
+    ++depth_;
+    const uint64_t generation = generation_;
+    if (reading_) {
+        reading_ = false;
+        DWORD got = 0;
+        if (!api_.getOverlappedResult(handle_, &readOv_, &got, FALSE)) {
+            const DWORD e = api_.lastError();
+            if (e == ERROR_IO_INCOMPLETE) {
+                reading_ = true;  // woken early: keep waiting
+                --depth_;
+                return;
+            }
+            hangUp(e);
+            --depth_;
+            return;
+        }
+        if (!takeRead(got)) {
+            --depth_;
+            return;
+        }
+    }
+    if (generation == generation_) startReads();
+    --depth_;
+    if (paused_ && portOpen() && generation == generation_)
+        watchEvent(readEvent_, [this] { readDone(); });
+    paused_ = false;
+}
+
+bool Win32CommPort::takeRead(DWORD got) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!api_.clearCommError(handle_, &errors, &stat)) {
+        hangUp(api_.lastError());
+        return false;
+    }
+    // The errors came with these bytes; the last of them is the latest a faulty
+    // character can be. Placed before it, an error marks the line that character ends
+    // or continues (the logger sends one frame and waits for the answer).
+    std::vector<serial::ReceiveQueue::LineError> marks;
+    for (const auto& [flag, code] : LineErrors)
+        if (errors & flag) marks.push_back({got > 0 ? got - 1 : 0, code});
+    queue_.store({readBuf_, got}, marks);
+    const uint64_t generation = generation_;
+    queue_.deliver(rThreshold_, event_, onComm, generation_);
+    return generation == generation_;
+}
+
+std::string Win32CommPort::input() {
+    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
+    return queue_.take(inputLen_);
+}
+
+void Win32CommPort::output(const std::string& bytes) {
+    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
+    if (bytes.empty()) return;
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD done = 0;
+    BOOL ok = api_.writeFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &ov);
+    DWORD e = ok ? ERROR_SUCCESS : api_.lastError();
+    if (ok || e == ERROR_IO_PENDING) {
+        // The write time-out ends it; the wait is bounded.
+        ok = api_.getOverlappedResult(handle_, &ov, &done, TRUE);
+        e = ok ? ERROR_SUCCESS : api_.lastError();
+    }
+    CloseHandle(ov.hEvent);
+    if (!ok) throw fromWin32(e, name() + ": cannot write to " + serialDevice(port_));
+    if (done < bytes.size())
+        throw RuntimeError(err::DeviceIoError,
+                           name() + ": " + serialDevice(port_) + " takes no more output");
+}
+
+}  // namespace platform::win32

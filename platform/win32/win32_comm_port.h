@@ -1,0 +1,95 @@
+// The serial-port control on a Win32 COM port: an overlapped read is kept pending on
+// the device, and the program's message loop wakes the port when it completes, so every
+// handler runs on the one window thread. Win32 calls go through SerialApi, which tests
+// replace with a fake device.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/comm_port.h"
+#include "platform/serial/receive_queue.h"
+
+namespace platform::win32 {
+
+class SerialApi {
+  public:
+    virtual ~SerialApi() = default;
+    virtual HANDLE createFile(const wchar_t* name) = 0;  // read/write, exclusive, overlapped
+    virtual BOOL closeHandle(HANDLE h) = 0;
+    virtual BOOL getCommState(HANDLE h, DCB* dcb) = 0;
+    virtual BOOL setCommState(HANDLE h, DCB* dcb) = 0;
+    virtual BOOL setCommTimeouts(HANDLE h, COMMTIMEOUTS* t) = 0;
+    virtual BOOL setupComm(HANDLE h, DWORD in, DWORD out) = 0;
+    virtual BOOL purgeComm(HANDLE h, DWORD flags) = 0;
+    virtual BOOL readFile(HANDLE h, void* buf, DWORD size, OVERLAPPED* ov) = 0;
+    virtual BOOL writeFile(HANDLE h, const void* buf, DWORD size, OVERLAPPED* ov) = 0;
+    virtual BOOL getOverlappedResult(HANDLE h, OVERLAPPED* ov, DWORD* done, BOOL wait) = 0;
+    virtual BOOL cancelIo(HANDLE h) = 0;
+    virtual BOOL clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) = 0;
+    virtual DWORD lastError() = 0;
+};
+
+// The real calls.
+SerialApi& systemSerialApi();
+
+// Waits for handles in the program's message loop: `wake` runs on the window thread when
+// `event` is signalled, never inside a message box.
+void watchEvent(HANDLE event, std::function<void()> wake);
+void unwatchEvent(HANDLE event);
+
+class Win32CommPort : public CommPort {
+  public:
+    explicit Win32CommPort(SerialApi& api = systemSerialApi());
+    ~Win32CommPort() override;
+    Win32CommPort(const Win32CommPort&) = delete;
+    Win32CommPort& operator=(const Win32CommPort&) = delete;
+
+    bool portOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+    void setPortOpen(bool open) override;
+    void setCommPort(int16_t n) override;
+    void setSettings(const std::string& settings) override;
+    void setInputLen(int16_t n) override;
+    void setRThreshold(int16_t n) override;
+    void setInBufferCount(int16_t n) override;
+    void output(const std::string& bytes) override;
+    std::string input() override;
+    int16_t commEvent() const override { return event_; }
+
+    // The pending read has completed (its event is signalled): takes what it brought,
+    // raises the events and starts the next read.
+    void readDone();
+
+  private:
+    std::string name() const;  // "COMn"
+    void open();
+    void close();
+    void applySettings(HANDLE h) const;
+    void startReads();
+    bool takeRead(DWORD got);  // false when the device has gone
+    void hangUp(DWORD error);
+
+    SerialApi& api_;
+    int16_t port_ = 1;
+    std::string settings_ = "9600,n,8,1";
+    unsigned speed_ = 9600;
+    int16_t inputLen_ = 0;
+    int16_t rThreshold_ = 0;
+    int16_t event_ = 0;
+
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE readEvent_ = nullptr;
+    OVERLAPPED readOv_{};
+    bool reading_ = false;
+    char readBuf_[4096];
+    uint64_t generation_ = 0;  // changes whenever the port is opened or closed
+    int depth_ = 0;            // > 0 while the port's own wake-up runs
+    bool paused_ = false;      // not watched while a nested loop runs inside that wake-up
+    serial::ReceiveQueue queue_;
+};
+
+}  // namespace platform::win32

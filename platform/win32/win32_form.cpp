@@ -1,0 +1,725 @@
+// A window built from a FormSpec, with its controls as Win32 child windows. Controls
+// inside a frame are the form's own children placed over the frame, so every
+// notification reaches the one window procedure below.
+#include <windows.h>
+// These need windows.h first.
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/fatal.h"
+#include "platform/file_system.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_ui.h"
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr wchar_t FormClass[] = L"VorbixLoaderForm";
+constexpr int FirstId = 100;  // clear of IDOK and IDCANCEL, which dialog keys send
+constexpr int ErrNoSuchElement = 340;
+
+void raiseEvent(const Handler& handler) {
+    if (!handler || eventsStopped()) return;
+    Handler copy = handler;  // the handler may replace itself
+    runHandler(copy);
+}
+
+std::wstring windowText(HWND w) {
+    std::wstring s(static_cast<size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
+    s.resize(static_cast<size_t>(GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
+    return s;
+}
+
+struct Control {
+    virtual ~Control() = default;
+    HWND hwnd = nullptr;
+    virtual void command(int /*code*/) {}
+};
+
+template <class Base>
+struct Switchable : Base, Control {
+    void setEnabled(bool on) override { EnableWindow(hwnd, on); }
+    bool enabled() const override { return IsWindowEnabled(hwnd); }
+};
+
+struct ButtonControl : Switchable<Button> {
+    void command(int code) override {
+        if (code == BN_CLICKED) raiseEvent(onClick);
+    }
+};
+
+struct CheckBoxControl : Switchable<CheckBox> {
+    int value() const override {
+        return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    }
+    void setValue(int v) override { SendMessageW(hwnd, BM_SETCHECK, v ? BST_CHECKED : 0, 0); }
+};
+
+struct LabelControl : Label, Control {
+    std::string text;
+    void setCaption(const std::string& s) override {
+        text = s;
+        SetWindowTextW(hwnd, widen(s).c_str());
+    }
+    std::string caption() const override { return text; }
+};
+
+// One line, editable: names typed by the operator, UTF-8 inside.
+struct LineTextControl : TextBox, Control {
+    std::string text() const override { return narrow(windowText(hwnd)); }
+    void setText(const std::string& s) override {
+        SetWindowTextW(hwnd, widen(s).c_str());
+        SendMessageW(hwnd, EM_SETSEL, 0, 0);
+    }
+    void setSelText(const std::string& s) override {
+        SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(widen(s).c_str()));
+    }
+};
+
+// Many lines, read-only yet with a caret and selection; one character per byte.
+struct RecordTextControl : TextBox, Control {
+    std::string text() const override { return recordBytes(windowText(hwnd)); }
+    void setText(const std::string& s) override {
+        SetWindowTextW(hwnd, recordChars(s).c_str());
+        SendMessageW(hwnd, EM_SETSEL, 0, 0);
+        SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
+    }
+    void setSelText(const std::string& s) override {
+        SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(recordChars(s).c_str()));
+    }
+};
+
+struct OptionControl : OptionButton, Control {
+    std::vector<OptionControl*>* group = nullptr;
+    void setValue(bool on) override {
+        if (on)
+            for (auto* b : *group)
+                if (b != this) SendMessageW(b->hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+        SendMessageW(hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    bool value() const override { return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void setToolTip(const std::string& tip) override;
+    void command(int code) override {
+        if (code != BN_CLICKED) return;
+        setValue(true);
+        raiseEvent(onClick);
+    }
+    HWND tips = nullptr;
+    std::wstring tip;
+};
+
+void OptionControl::setToolTip(const std::string& text) {
+    tip = widen(text);
+    if (!tips) return;
+    TOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;  // also understood without visual styles
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = GetParent(hwnd);
+    info.uId = reinterpret_cast<UINT_PTR>(hwnd);
+    info.lpszText = tip.data();
+    SendMessageW(tips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+struct ComboControl : ComboBox, Control {
+    std::string text() const override { return narrow(windowText(hwnd)); }
+    void setText(const std::string& s) override {
+        const std::wstring t = widen(s);
+        const LRESULT i = SendMessageW(hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(t.c_str()));
+        SendMessageW(hwnd, CB_SETCURSEL, i == CB_ERR ? static_cast<WPARAM>(-1) : i, 0);
+        SetWindowTextW(hwnd, t.c_str());
+    }
+    void command(int code) override {
+        if (code != CBN_SELCHANGE) return;
+        // The edit part still shows the old text while the choice is announced.
+        const LRESULT i = SendMessageW(hwnd, CB_GETCURSEL, 0, 0);
+        if (i == CB_ERR) return;
+        std::wstring item(static_cast<size_t>(SendMessageW(hwnd, CB_GETLBTEXTLEN, i, 0)) + 1,
+                          L'\0');
+        SendMessageW(hwnd, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        item.resize(wcslen(item.c_str()));
+        SetWindowTextW(hwnd, item.c_str());
+        raiseEvent(onClick);
+    }
+};
+
+struct TimerControl : Timer, Control {
+    HWND owner = nullptr;
+    UINT_PTR id = 0;
+    int interval = 0;
+    bool on = false;
+    void setEnabled(bool v) override {
+        on = v;
+        if (v && interval > 0)
+            SetTimer(owner, id, static_cast<UINT>(interval), nullptr);
+        else
+            KillTimer(owner, id);
+    }
+    bool enabled() const override { return on; }
+};
+
+std::vector<std::string> sortedEntries(const std::string& folder, FileKind kind) {
+    auto names = systemFileSystem().list(folder, kind);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int c = lstrcmpiW(widen(a).c_str(), widen(b).c_str());
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+}
+
+struct DriveListControl : DriveList, Control {
+    std::vector<std::string> drives;
+    bool quiet = false;
+    void fill() {
+        drives = systemFileSystem().places();
+        for (const auto& d : drives) {
+            // "c:" as the classic drive list shows a drive.
+            const std::string shown = d.size() == 3 && d[1] == ':' ? d.substr(0, 2) : d;
+            SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(shown).c_str()));
+        }
+    }
+    std::string drive() const override {
+        const LRESULT i = SendMessageW(hwnd, CB_GETCURSEL, 0, 0);
+        return i == CB_ERR || static_cast<size_t>(i) >= drives.size() ? std::string() : drives[i];
+    }
+    void setDrive(const std::string& place) override {
+        if (place == drive()) return;
+        auto it = std::find_if(drives.begin(), drives.end(), [&](const std::string& d) {
+            return lstrcmpiA(d.c_str(), place.c_str()) == 0;
+        });
+        if (it == drives.end()) {
+            drives.push_back(place);  // appeared since the list was filled
+            SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(place).c_str()));
+            it = drives.end() - 1;
+        }
+        quiet = true;
+        SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(it - drives.begin()), 0);
+        quiet = false;
+        // The program changed it: its handler runs inside the program's own call, so that
+        // an error raised there reaches the caller.
+        if (onChange) onChange();
+    }
+    void command(int code) override {
+        if (code == CBN_SELCHANGE && !quiet) raiseEvent(onChange);
+    }
+};
+
+struct DirListControl : DirList, Control {
+    std::string current;
+    std::vector<std::string> rows;  // the full path of each row
+    std::string path() const override { return current; }
+    void setPath(const std::string& folder) override {
+        if (show(folder) && onChange) onChange();
+    }
+    // Lists the folder's place, its ancestors, itself and its subfolders; true when it
+    // changed. Throws before anything changes when the folder cannot be listed.
+    bool show(const std::string& folder) {
+        const FileSystem& fs = systemFileSystem();
+        const std::string path = fs.absolute(folder);
+        const auto subfolders = sortedEntries(path, FileKind::Folder);
+        std::vector<std::string> chain;
+        for (std::string f = path; !f.empty(); f = fs.parent(f)) chain.insert(chain.begin(), f);
+        SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(hwnd, LB_RESETCONTENT, 0, 0);
+        rows.clear();
+        auto add = [&](const std::string& full, const std::string& name, size_t depth) {
+            rows.push_back(full);
+            const std::wstring shown = std::wstring(depth * 2, L' ') + widen(name);
+            SendMessageW(hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+        };
+        for (size_t d = 0; d < chain.size(); ++d) {
+            const std::string& f = chain[d];
+            add(f, d == 0 ? f : f.substr(f.find_last_of('\\') + 1), d);
+        }
+        for (const auto& name : subfolders) add(joined(path, name), name, chain.size());
+        SendMessageW(hwnd, LB_SETCURSEL, chain.size() - 1, 0);
+        SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        const bool changed = path != current;
+        current = path;
+        return changed;
+    }
+    void command(int code) override {
+        // Double-click opens a folder, as in a classic folder list.
+        if (code != LBN_DBLCLK) return;
+        const LRESULT i = SendMessageW(hwnd, LB_GETCURSEL, 0, 0);
+        if (i == LB_ERR || static_cast<size_t>(i) >= rows.size()) return;
+        try {
+            if (!show(rows[i])) return;
+        } catch (const RuntimeError&) {
+            MessageBeep(MB_OK);  // unreadable: stay where we are
+            return;
+        }
+        raiseEvent(onChange);
+    }
+};
+
+struct FileListControl : FileList, Control {
+    std::string pattern = "*.*", current;
+    std::vector<std::string> names;
+    bool quiet = false;
+    void setPattern(const std::string& p) override {
+        pattern = p;
+        if (!current.empty()) refill(current);
+    }
+    std::string path() const override { return current; }
+    void setPath(const std::string& folder) override {
+        refill(systemFileSystem().absolute(folder));
+    }
+    void refill(const std::string& folder) {
+        const auto files = sortedEntries(folder, FileKind::File);
+        const std::wstring spec = widen(pattern);
+        quiet = true;
+        SendMessageW(hwnd, LB_RESETCONTENT, 0, 0);
+        names.clear();
+        for (const auto& name : files) {
+            const std::wstring w = widen(name);
+            if (!PathMatchSpecW(w.c_str(), spec.c_str())) continue;
+            names.push_back(name);
+            SendMessageW(hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+        }
+        quiet = false;
+        current = folder;
+    }
+    std::string fileName() const override {
+        const LRESULT i = SendMessageW(hwnd, LB_GETCURSEL, 0, 0);
+        return i == LB_ERR || static_cast<size_t>(i) >= names.size() ? std::string() : names[i];
+    }
+    void command(int code) override {
+        if (code == LBN_SELCHANGE && !quiet) raiseEvent(onClick);
+    }
+};
+
+}  // namespace
+
+class Win32Form : public Form {
+  public:
+    explicit Win32Form(const FormSpec& table);
+    ~Win32Form() override;
+
+    Button& button(const std::string& n) override { return find<ButtonControl>(n); }
+    CheckBox& checkBox(const std::string& n) override { return find<CheckBoxControl>(n); }
+    Label& label(const std::string& n) override { return find<LabelControl>(n); }
+    TextBox& textBox(const std::string& n) override { return find<TextBox>(n); }
+    OptionButton& option(const std::string& n, int i) override {
+        if (groups_.count(n) && !controls_.count({n, i}))
+            throw RuntimeError(ErrNoSuchElement,
+                               "Control array element '" + std::to_string(i) + "' doesn't exist");
+        return find<OptionControl>(n, i);
+    }
+    ComboBox& combo(const std::string& n) override { return find<ComboControl>(n); }
+    Timer& timer(const std::string& n) override { return find<TimerControl>(n); }
+    DriveList& driveList(const std::string& n) override { return find<DriveListControl>(n); }
+    DirList& dirList(const std::string& n) override { return find<DirListControl>(n); }
+    FileList& fileList(const std::string& n) override { return find<FileListControl>(n); }
+
+    void setCaption(const std::string& caption) override {
+        caption_ = caption;
+        SetWindowTextW(hwnd_, widen(caption).c_str());
+    }
+    std::string caption() const override { return caption_; }
+    void setMousePointer(int pointer) override;
+    int mousePointer() const override { return pointer_; }
+    void show() override;
+    void showModal() override;
+    void unload() override;
+
+  private:
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    void build();
+    void layout(UINT dpi);
+    void closedByOperator();
+
+    template <class T>
+    T& find(const std::string& name, int index = -1) {
+        auto it = controls_.find({name, index});
+        T* c = it == controls_.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+        if (!c) throw std::logic_error("the window has no such control: " + name);
+        return *c;
+    }
+
+    FormSpec table_;
+    std::string caption_;
+    HWND hwnd_ = nullptr;
+    HWND tips_ = nullptr;
+    int pointer_ = PointerDefault;
+    bool unloading_ = false;
+    bool closed_ = false;  // a modal run ends
+    bool shownOnce_ = false;
+    UINT dpi_ = 96;
+    std::vector<HFONT> fonts_;
+    std::map<std::pair<std::string, int>, std::unique_ptr<Control>> controls_;
+    std::map<int, Control*> byId_;
+    std::vector<std::pair<const ControlSpec*, HWND>> placed_;
+    std::map<std::string, std::vector<OptionControl*>> groups_;
+    HWND firstFocus_ = nullptr;
+};
+
+namespace {
+
+void registerClass() {
+    static bool done = false;
+    if (done) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;  // replaced per window once it knows its form
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    wc.lpszClassName = FormClass;
+    RegisterClassExW(&wc);
+    done = true;
+}
+
+UINT dpiOf(HWND w) {
+    using ForWindow = UINT(WINAPI*)(HWND);
+    static auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (forWindow && w) {
+        const UINT d = forWindow(w);
+        if (d) return d;
+    }
+    HDC dc = GetDC(nullptr);
+    const int d = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return d > 0 ? static_cast<UINT>(d) : 96;
+}
+
+}  // namespace
+
+std::unique_ptr<Form> Win32Ui::createForm(const FormSpec& table) {
+    return std::make_unique<Win32Form>(table);
+}
+
+Win32Form::Win32Form(const FormSpec& table) : table_(table), caption_(table.caption) {
+    registerClass();
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, FormClass, widen(caption_).c_str(),
+                            WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                            CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd_) throw lastError("cannot create the window");
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Form::proc));
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+    build();
+    layout(dpiOf(hwnd_));
+}
+
+Win32Form::~Win32Form() {
+    for (auto& [key, c] : controls_)
+        if (auto* t = dynamic_cast<TimerControl*>(c.get())) KillTimer(hwnd_, t->id);
+    controls_.clear();  // no handler of the program runs from here on
+    byId_.clear();
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+    for (HFONT f : fonts_) DeleteObject(f);
+}
+
+void Win32Form::build() {
+    // Created in tab order, which is the order Tab moves in; frames first, beneath the
+    // controls placed over them, and controls that are no tab stop last.
+    std::vector<const ControlSpec*> order;
+    for (const auto& c : table_.controls)
+        if (c.kind == Kind::Frame) order.push_back(&c);
+    std::vector<const ControlSpec*> rest;
+    for (const auto& c : table_.controls)
+        if (c.kind != Kind::Frame) rest.push_back(&c);
+    std::stable_sort(rest.begin(), rest.end(), [](const ControlSpec* a, const ControlSpec* b) {
+        const int ta = a->tab < 0 ? 1 << 30 : a->tab, tb = b->tab < 0 ? 1 << 30 : b->tab;
+        return ta < tb;
+    });
+    order.insert(order.end(), rest.begin(), rest.end());
+
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    int nextId = FirstId;
+    std::map<std::string, bool> groupStarted;
+    for (const ControlSpec* c : order) {
+        const int id = nextId++;
+        const DWORD tab = c->tab >= 0 ? WS_TABSTOP : 0;
+        auto create = [&](const wchar_t* cls, DWORD style, DWORD ex = 0) {
+            return CreateWindowExW(
+                ex, cls, widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
+        };
+        std::unique_ptr<Control> control;
+        HWND w = nullptr;
+        switch (c->kind) {
+            case Kind::CommandButton:
+                control = std::make_unique<ButtonControl>();
+                w = create(L"BUTTON", BS_PUSHBUTTON | tab);
+                break;
+            case Kind::CheckBox:
+                control = std::make_unique<CheckBoxControl>();
+                w = create(L"BUTTON", BS_AUTOCHECKBOX | tab);
+                SendMessageW(w, BM_SETCHECK, c->value ? BST_CHECKED : 0, 0);
+                break;
+            case Kind::Label: {
+                auto label = std::make_unique<LabelControl>();
+                label->text = c->caption;
+                control = std::move(label);
+                w = create(L"STATIC", SS_LEFT | SS_NOPREFIX);
+                break;
+            }
+            case Kind::TextBox:
+                control = std::make_unique<LineTextControl>();
+                w = create(L"EDIT", ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE);
+                break;
+            case Kind::RecordText:
+                control = std::make_unique<RecordTextControl>();
+                w = CreateWindowExW(
+                    WS_EX_CLIENTEDGE, L"EDIT", L"",
+                    WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
+                        ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL | tab,
+                    0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst,
+                    nullptr);
+                // The default limit is 30,000 characters; a day's laps need more.
+                SendMessageW(w, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+                if (!c->caption.empty()) SetWindowTextW(w, recordChars(c->caption).c_str());
+                break;
+            case Kind::Frame: w = create(L"BUTTON", BS_GROUPBOX); break;
+            case Kind::OptionButton: {
+                auto option = std::make_unique<OptionControl>();
+                option->group = &groups_[c->name];
+                option->tips = tips_;
+                const bool first = !groupStarted[c->name];
+                groupStarted[c->name] = true;
+                w = create(L"BUTTON", BS_RADIOBUTTON | tab | (first ? WS_GROUP : 0));
+                option->group->push_back(option.get());
+                control = std::move(option);
+                break;
+            }
+            case Kind::ComboBox: {
+                auto combo = std::make_unique<ComboControl>();
+                w = create(L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | tab);
+                for (const auto& item : c->items)
+                    SendMessageW(w, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+                combo->hwnd = w;
+                combo->setText(c->caption);
+                control = std::move(combo);
+                break;
+            }
+            case Kind::Timer: {
+                auto timer = std::make_unique<TimerControl>();
+                timer->owner = hwnd_;
+                timer->id = static_cast<UINT_PTR>(id);
+                timer->interval = c->interval;
+                byId_[id] = timer.get();
+                controls_[{c->name, c->index}] = std::move(timer);
+                continue;  // invisible
+            }
+            case Kind::DriveList: {
+                auto drives = std::make_unique<DriveListControl>();
+                w = create(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | tab);
+                drives->hwnd = w;
+                drives->fill();
+                control = std::move(drives);
+                break;
+            }
+            case Kind::DirList:
+                control = std::make_unique<DirListControl>();
+                w = create(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab,
+                           WS_EX_CLIENTEDGE);
+                break;
+            case Kind::FileList:
+                control = std::make_unique<FileListControl>();
+                w = create(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab,
+                           WS_EX_CLIENTEDGE);
+                break;
+        }
+        if (!w) throw lastError("cannot create the control " + c->name);
+        placed_.emplace_back(c, w);
+        if (c->tab >= 0 && !firstFocus_) firstFocus_ = w;  // the lowest tab stop
+        if (control) {
+            control->hwnd = w;
+            byId_[id] = control.get();
+            controls_[{c->name, c->index}] = std::move(control);
+        }
+    }
+    for (auto& [key, c] : controls_)
+        if (auto* o = dynamic_cast<OptionControl*>(c.get()); o && !o->tip.empty())
+            o->setToolTip(narrow(o->tip));
+}
+
+void Win32Form::layout(UINT dpi) {
+    dpi_ = dpi;
+    auto px = [dpi](double twips) {
+        return static_cast<int>(std::lround(twips / TwipsPerPixel * dpi / 96.0));
+    };
+    auto font = [&](double points, bool fixed) {
+        NONCLIENTMETRICSW m{};
+        m.cbSize = sizeof m;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+        LOGFONTW lf = m.lfMessageFont;
+        if (points > 0) lf.lfHeight = -static_cast<LONG>(std::lround(points * dpi / 72.0));
+        if (fixed) {
+            std::wstring face = widen(table_.font);
+            lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+            lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+        }
+        HFONT f = CreateFontIndirectW(&lf);
+        fonts_.push_back(f);
+        return f;
+    };
+    std::vector<HFONT> old;
+    old.swap(fonts_);
+    HFONT formFont = font(table_.fontPoints, !table_.font.empty());
+    std::map<std::string, Rect> frames;
+    for (const auto& c : table_.controls)
+        if (c.kind == Kind::Frame) frames[c.name] = c.rect;
+    for (const auto& [c, w] : placed_) {
+        Rect r = c->rect;
+        if (!c->parent.empty()) {
+            r.left += frames[c->parent].left;
+            r.top += frames[c->parent].top;
+        }
+        int height = px(r.height);
+        if (c->kind == Kind::ComboBox || c->kind == Kind::DriveList)
+            height += px(2400);  // its list
+        MoveWindow(w, px(r.left), px(r.top), px(r.width), height, FALSE);
+        SendMessageW(w, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(
+                         c->fontPoints > 0 ? font(c->fontPoints, !table_.font.empty()) : formFont),
+                     FALSE);
+    }
+    RECT frame{0, 0, px(table_.clientWidth), px(table_.clientHeight)};
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+    const DWORD ex = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    AdjustWindowRectEx(&frame, style, FALSE, ex);
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    for (HFONT f : old) DeleteObject(f);
+}
+
+LRESULT CALLBACK Win32Form::proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    return form ? form->handle(msg, wp, lp) : DefWindowProcW(w, msg, wp, lp);
+}
+
+LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_COMMAND: {
+            auto it = byId_.find(LOWORD(wp));
+            if (it != byId_.end() && reinterpret_cast<HWND>(lp)) it->second->command(HIWORD(wp));
+            return 0;
+        }
+        case WM_TIMER: {
+            auto it = byId_.find(static_cast<int>(wp));
+            if (it != byId_.end())
+                if (auto* t = dynamic_cast<TimerControl*>(it->second); t && t->on)
+                    raiseEvent(t->onTimer);
+            return 0;
+        }
+        case WM_CTLCOLORSTATIC: {
+            // The record text is read-only, not disabled: it keeps a white page.
+            HWND child = reinterpret_cast<HWND>(lp);
+            for (const auto& [c, w] : placed_)
+                if (w == child && c->kind == Kind::RecordText) {
+                    SetBkColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_WINDOW));
+                    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+                }
+            break;
+        }
+        case WM_SETCURSOR:
+            if (pointer_ == PointerHourglass && LOWORD(lp) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            break;
+        case WM_DPICHANGED: {
+            layout(HIWORD(wp));
+            const RECT* r = reinterpret_cast<const RECT*>(lp);
+            SetWindowPos(hwnd_, nullptr, r->left, r->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        case WM_CLOSE: closedByOperator(); return 0;
+        case WM_QUERYENDSESSION: return TRUE;
+        case WM_ENDSESSION:
+            // Logging off or shutting down: the program's own shut-down, done before the
+            // process may be ended after this message.
+            if (wp) endRequested();
+            return 0;
+        default: break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void Win32Form::closedByOperator() {
+    // The program's unload handler runs first; unloading by the program raises nothing.
+    if (!unloading_) raiseEvent(onUnload);
+    closed_ = true;
+    if (hwnd_ && GetWindowLongPtrW(hwnd_, GWLP_USERDATA)) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Win32Form::setMousePointer(int pointer) {
+    pointer_ = pointer;
+    POINT p;
+    GetCursorPos(&p);
+    HWND under = WindowFromPoint(p);
+    if (under && (under == hwnd_ || IsChild(hwnd_, under)))
+        SetCursor(LoadCursorW(nullptr, pointer == PointerHourglass ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32Form::show() {
+    unloading_ = false;
+    closed_ = false;
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    // The first tab stop has the focus when the window first appears.
+    if (!shownOnce_ && firstFocus_) SetFocus(firstFocus_);
+    shownOnce_ = true;
+}
+
+void Win32Form::showModal() {
+    unloading_ = false;
+    closed_ = false;
+    // Owned by the window in front, kept in front of it and the only one taking input.
+    HWND owner = GetActiveWindow();
+    if (owner == hwnd_) owner = nullptr;
+    if (owner) {
+        SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+        RECT o, me;
+        GetWindowRect(owner, &o);
+        GetWindowRect(hwnd_, &me);
+        SetWindowPos(hwnd_, nullptr, o.left + ((o.right - o.left) - (me.right - me.left)) / 2,
+                     o.top + ((o.bottom - o.top) - (me.bottom - me.top)) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EnableWindow(owner, FALSE);
+    }
+    show();
+    pumpUntil(closed_);
+    if (owner) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Win32Form::unload() {
+    unloading_ = true;
+    closed_ = true;
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+}  // namespace platform::win32

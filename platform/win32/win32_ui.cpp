@@ -1,0 +1,164 @@
+#include "platform/win32/win32_ui.h"
+
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "platform/byte_chars.h"
+#include "platform/fatal.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_comm_port.h"
+
+namespace platform::win32 {
+
+namespace {
+
+bool g_stopped = false;
+Win32Ui* g_ui = nullptr;
+bool g_ended = false;
+int g_exitCode = 0;
+std::map<HANDLE, std::function<void()>> g_watched;
+
+// The visible, enabled window of ours in front, which owns the boxes shown next.
+HWND frontWindow() {
+    HWND w = GetActiveWindow();
+    return w && IsWindowVisible(w) && IsWindowEnabled(w) ? w : nullptr;
+}
+
+}  // namespace
+
+bool eventsStopped() {
+    return g_stopped;
+}
+
+void endRequested() {
+    if (g_ui && g_ui->onEndRequest && !g_stopped) runHandler(g_ui->onEndRequest);
+}
+
+void watchEvent(HANDLE event, std::function<void()> wake) {
+    g_watched[event] = std::move(wake);
+}
+
+void unwatchEvent(HANDLE event) {
+    g_watched.erase(event);
+}
+
+bool pumpUntil(const bool& done) {
+    while (!done && !g_ended) {
+        std::vector<HANDLE> handles;
+        for (const auto& [h, wake] : g_watched) handles.push_back(h);
+        const DWORD n = static_cast<DWORD>(handles.size());
+        const DWORD r = MsgWaitForMultipleObjectsEx(n, handles.data(), INFINITE, QS_ALLINPUT,
+                                                    MWMO_INPUTAVAILABLE);
+        if (r < WAIT_OBJECT_0 + n) {
+            auto it = g_watched.find(handles[r - WAIT_OBJECT_0]);
+            if (it != g_watched.end() && !g_stopped) {
+                auto wake = it->second;  // the callback may unwatch itself
+                wake();
+            }
+            continue;
+        }
+        MSG m;
+        while (!done && !g_ended && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                g_ended = true;
+                g_exitCode = static_cast<int>(m.wParam);
+                break;
+            }
+            HWND top = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+            if (top && IsDialogMessageW(top, &m)) continue;  // Tab, arrows, Alt+keys
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+    return !g_ended;
+}
+
+void startUp() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Per monitor where the system has it (Windows 10), else system-wide; looked up at
+    // run time so the program still starts on systems without either call.
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    using Context = BOOL(WINAPI*)(HANDLE);
+    if (auto set = reinterpret_cast<Context>(
+            reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext"))))
+        if (set(reinterpret_cast<HANDLE>(-4)))  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+            return;
+    using Aware = BOOL(WINAPI*)();
+    if (auto set = reinterpret_cast<Aware>(
+            reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDPIAware"))))
+        set();
+}
+
+std::wstring recordChars(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            out += L"\r\n";
+            ++i;
+        } else {
+            out += static_cast<wchar_t>(byteChar(b));
+        }
+    }
+    return out;
+}
+
+std::string recordBytes(std::wstring_view chars) {
+    std::string out;
+    out.reserve(chars.size());
+    for (wchar_t c : chars) {
+        const int b = charByte(static_cast<char16_t>(c));
+        out += static_cast<char>(b < 0 ? '?' : b);
+    }
+    return out;
+}
+
+std::unique_ptr<CommPort> createCommPort() {
+    return std::make_unique<Win32CommPort>();
+}
+
+Win32Ui::Win32Ui(std::string title) : title_(std::move(title)) {
+    g_ui = this;
+}
+
+Win32Ui::~Win32Ui() {
+    if (g_ui == this) g_ui = nullptr;
+}
+
+Answer Win32Ui::msgBox(const std::string& text, Icon icon, Buttons buttons) {
+    UINT type = buttons == Buttons::YesNo ? MB_YESNO | MB_DEFBUTTON2 : MB_OK;
+    if (icon == Icon::Critical) type |= MB_ICONERROR;
+    if (icon == Icon::Exclamation) type |= MB_ICONEXCLAMATION;
+    HWND owner = frontWindow();
+    if (!owner) type |= MB_TASKMODAL;
+    const int r = MessageBoxW(owner, widen(text).c_str(), widen(title_).c_str(), type);
+    if (buttons == Buttons::Ok) return Answer::Ok;
+    return r == IDYES ? Answer::Yes : Answer::No;
+}
+
+void Win32Ui::endProgram() {
+    PostQuitMessage(0);
+}
+
+void Win32Ui::reportError(int number, const std::string& description) {
+    g_stopped = true;
+    const std::string text = "Run-time error '" + std::to_string(number) + "':\n\n" + description;
+    HWND owner = frontWindow();
+    MessageBoxW(owner, widen(text).c_str(), widen(title_).c_str(),
+                MB_OK | MB_ICONERROR | (owner ? 0 : MB_TASKMODAL));
+}
+
+int Win32Ui::run() {
+    const bool never = false;
+    pumpUntil(never);
+    return g_exitCode;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,55 @@
+// Windows, controls and message boxes on plain Win32, built from the same tables as on
+// Linux: one pixel per 15 twips at 96 DPI, scaled on other DPIs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/comm_port.h"
+#include "platform/form.h"
+
+namespace platform::win32 {
+
+class Win32Ui : public Ui {
+  public:
+    // `title` is the program's title, shown by every message box.
+    explicit Win32Ui(std::string title);
+    ~Win32Ui() override;
+    std::unique_ptr<Form> createForm(const FormSpec& table) override;
+    Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) override;
+    void endProgram() override;
+
+    // The report of an error nothing trapped: from here on no window event reaches the
+    // program, so nothing runs while the report is open and the process ends after it.
+    void reportError(int number, const std::string& description);
+
+    // Runs the message loop until endProgram; returns the exit code.
+    int run();
+
+  private:
+    std::string title_;
+};
+
+// True once reportError has begun; window events are then dropped.
+bool eventsStopped();
+
+// The desktop session ends: raises the Ui's onEndRequest.
+void endRequested();
+
+// Declares the process DPI-aware and loads the common controls, before any window exists.
+void startUp();
+
+// The serial port on \\.\COMn.
+std::unique_ptr<CommPort> createCommPort();
+
+// Runs the message loop (with the watched events) until `done` is true or the program
+// ends; false when it ends.
+bool pumpUntil(const bool& done);
+
+// Record text as a multi-line EDIT holds it: one character per byte, a CR LF pair as
+// "\r\n" (two characters), so that caret positions are byte offsets as they are.
+std::wstring recordChars(std::string_view bytes);
+std::string recordBytes(std::wstring_view chars);
+
+}  // namespace platform::win32

@@ -1,0 +1,24 @@
+# The Windows program's unit tests, cross-built and run under Wine in a prefix of this
+# build's own (tools/scripts/wine-run.sh). Label "unit".
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_executable(unit_tests
+  frame_check_test.cpp
+  download_test.cpp
+  settings_format_test.cpp
+  win32/comm_port_test.cpp
+  win32/system_test.cpp
+)
+target_link_libraries(unit_tests PRIVATE vl_fakes vl_win32 gtest_main)
+
+set(VL_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine)
+add_test(NAME wine_prefix COMMAND bash ${CMAKE_SOURCE_DIR}/tools/scripts/wine-prefix.sh start
+         ${VL_WINE_PREFIX})
+add_test(NAME wine_prefix_stop COMMAND bash ${CMAKE_SOURCE_DIR}/tools/scripts/wine-prefix.sh stop
+         ${VL_WINE_PREFIX})
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine LABELS unit)
+set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine LABELS unit)
+
+add_test(NAME win_unit_tests COMMAND unit_tests --gtest_output=xml:win_unit_tests.xml)
+set_tests_properties(win_unit_tests PROPERTIES LABELS unit FIXTURES_REQUIRED wine
+                     ENVIRONMENT "WINEPREFIX=${VL_WINE_PREFIX}/run" TIMEOUT 300)

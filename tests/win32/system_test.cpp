@@ -1,0 +1,86 @@
+// The Win32 realisation of files, folders and record text, on the real system (Wine in
+// the tests).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/error.h"
+#include "platform/file_io.h"
+#include "platform/file_system.h"
+#include "platform/files.h"
+#include "platform/win32/win32_ui.h"
+
+namespace {
+
+using namespace platform;
+
+TEST(Win32RecordText, EveryByteIsOneCharacterAndRoundTrips) {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+    bytes += "\r\n\r\r\n\n";
+    const std::wstring chars = win32::recordChars(bytes);
+    EXPECT_EQ(chars.size(), bytes.size());  // caret positions are byte offsets
+    EXPECT_EQ(chars.substr(256), L"\r\n\u240D\r\n\u240A");
+    EXPECT_EQ(win32::recordBytes(chars), bytes);
+    EXPECT_EQ(win32::recordBytes(L"\u65E5\u20AC"), "?\x80");
+}
+
+struct Win32Files : ::testing::Test {
+    FileSystem& fs = systemFileSystem();
+    std::string name = fs.currentDirectory() + "\\vl-files-\xc3\xa4.txt";  // a UTF-8 name
+    Files files;
+
+    void TearDown() override {
+        for (const char* end : {"", "2"}) io::remove(name + end);
+    }
+    std::string save(const std::string& name, const std::string& bytes) {
+        files.openOutput(1, name);
+        files.print(1, bytes);
+        files.close(1);
+        files.openInput(2, name);
+        std::string back = files.readAll(2);
+        files.close(2);
+        return back;
+    }
+};
+
+TEST_F(Win32Files, SaveReplacesWholeAndLoadsBytesBack) {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+    EXPECT_EQ(save(name, "old\r\n"), "old\r\n");
+    EXPECT_EQ(save(name, bytes), bytes);  // replaced over the old file
+    EXPECT_EQ(fs.kind(name), FileKind::File);
+    files.openOutput(1, name);
+    files.print(1, "never");
+    files.discard(1);
+    EXPECT_EQ(save(name + "2", ""), "");
+    files.openInput(3, name);
+    EXPECT_EQ(files.readAll(3), bytes);  // a dropped output left the file as it was
+    files.close(3);
+    try {
+        files.openInput(4, name + "-missing");
+        ADD_FAILURE();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), err::FileNotFound) << e.description();
+    }
+}
+
+TEST(Win32FileSystem, PathsClimbToTheDriveAndDrivesAreListed) {
+    FileSystem& fs = systemFileSystem();
+    EXPECT_EQ(fs.separator(), '\\');
+    EXPECT_EQ(fs.parent("c:\\laps\\day1\\"), "c:\\laps");
+    EXPECT_EQ(fs.parent("c:\\laps"), "c:\\");
+    EXPECT_EQ(fs.parent("c:\\"), "");
+    EXPECT_EQ(fs.placeOf("C:\\laps\\day1"), "c:\\");
+    EXPECT_EQ(fs.absolute("c:\\laps\\"), "c:\\laps");
+    const auto drives = fs.places();
+    EXPECT_NE(std::find(drives.begin(), drives.end(), "c:\\"), drives.end());
+    EXPECT_EQ(fs.homePlace(), "c:\\");
+    EXPECT_TRUE(fs.listable("c:\\"));
+    EXPECT_FALSE(fs.listable("c:\\no such folder"));
+    EXPECT_THROW(fs.list("c:\\no such folder", FileKind::File), RuntimeError);
+    const auto folders = fs.list("c:\\", FileKind::Folder);
+    EXPECT_NE(std::find(folders.begin(), folders.end(), "windows"), folders.end());
+}
+
+}  // namespace

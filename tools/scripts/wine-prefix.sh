@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Wine prefixes for the Windows tests. Booting one takes 3-10 s and fills about 700 MB, so
+# one template is booted once and every run gets a prefix of hard links to it (the
+# registry files, which Wine rewrites, are real copies). A prefix's wineserver is started
+# ahead (else each program waits for Wine's helpers to end) and stopped for that prefix
+# only.
+#   wine-prefix.sh start DIR   makes DIR/run from DIR/template and starts its wineserver
+#   wine-prefix.sh stop DIR    stops the wineserver of DIR/run
+# Sourced, it gives vl_wine_prefix DIR NAME (makes DIR/NAME) and vl_wine_stop PREFIX.
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs: nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+vl_wine_template() {
+    local tpl=$1/template
+    mkdir -p "$1"
+    (
+        flock 9
+        if [ ! -e "$tpl/.ready" ]; then
+            rm -rf "$tpl"
+            WINEPREFIX=$tpl wine wineboot -i >/dev/null 2>&1 || true
+            WINEPREFIX=$tpl wineserver -w
+            [ -e "$tpl/system.reg" ] || { echo "wine: could not make a prefix in $tpl" >&2; exit 1; }
+            touch "$tpl/.ready"
+        fi
+    ) 9>"$1/.template.lock"
+}
+
+vl_wine_prefix() {
+    local dir=$1 prefix=$1/$2
+    vl_wine_template "$dir" || return 1
+    vl_wine_stop "$prefix"
+    rm -rf "$prefix"
+    cp -al "$dir/template" "$prefix"
+    local reg
+    for reg in "$dir"/template/*.reg; do cp --remove-destination "$reg" "$prefix/"; done
+    # Started detached from our output, with Wine's own services: they outlive every
+    # program, and a caller reading a program's output to its end would wait for them.
+    WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
+    WINEPREFIX=$prefix wine wineboot </dev/null >/dev/null 2>&1
+}
+
+vl_wine_stop() {
+    if [ -d "$1" ]; then WINEPREFIX=$1 wineserver -k 2>/dev/null || true; fi
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    case ${1:-} in
+        start) vl_wine_prefix "$2" run ;;
+        stop) vl_wine_stop "$2/run" ;;
+        *) echo "usage: $0 start|stop DIR" >&2; exit 2 ;;
+    esac
+fi

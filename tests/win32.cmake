@@ -22,3 +22,11 @@ set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine LABELS un
 add_test(NAME win_unit_tests COMMAND unit_tests --gtest_output=xml:win_unit_tests.xml)
 set_tests_properties(win_unit_tests PROPERTIES LABELS unit FIXTURES_REQUIRED wine
                      ENVIRONMENT "WINEPREFIX=${VL_WINE_PREFIX}/run" TIMEOUT 300)
+
+# End-to-end under Wine against the Linux build's logger simulator. Label "e2e".
+if(VL_HOST_BUILD)
+  add_test(NAME e2e_wine_download_save_load
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_download_save_load.sh
+                   ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})
+  set_tests_properties(e2e_wine_download_save_load PROPERTIES LABELS e2e TIMEOUT 240)
+endif()

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_comm_port.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/error.h"
@@ -12,7 +13,6 @@ namespace platform::win32 {
 namespace {
 
 constexpr DWORD OutputTimeoutMs = 2000;
-constexpr DWORD ReadWaitMs = 1000;  // a pending read comes back empty this often
 
 class SystemSerialApi : public SerialApi {
   public:
@@ -59,11 +59,13 @@ SerialApi& systemSerialApi() {
 
 Win32CommPort::Win32CommPort(SerialApi& api) : api_(api) {
     readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    drainEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 Win32CommPort::~Win32CommPort() {
     close();
     if (readEvent_) CloseHandle(readEvent_);
+    if (drainEvent_) CloseHandle(drainEvent_);
 }
 
 std::string Win32CommPort::name() const {
@@ -168,11 +170,10 @@ void Win32CommPort::open() {
     try {
         api_.setupComm(h, 4096, 4096);
         applySettings(h);
+        // No read time-outs: the pending read asks for one byte and ends when it comes
+        // (Wine ignores the time-outs that make a larger read end early); what follows
+        // it is then taken at once.
         COMMTIMEOUTS t{};
-        // A read returns as soon as a byte is there, or empty after ReadWaitMs.
-        t.ReadIntervalTimeout = MAXDWORD;
-        t.ReadTotalTimeoutMultiplier = MAXDWORD;
-        t.ReadTotalTimeoutConstant = ReadWaitMs;
         t.WriteTotalTimeoutConstant = OutputTimeoutMs;
         if (!api_.setCommTimeouts(h, &t))
             throw fromWin32(api_.lastError(), name() + ": cannot set up " + dev);
@@ -215,7 +216,7 @@ void Win32CommPort::startReads() {
         readOv_ = OVERLAPPED{};
         readOv_.hEvent = readEvent_;
         ResetEvent(readEvent_);
-        if (!api_.readFile(handle_, readBuf_, sizeof readBuf_, &readOv_)) {
+        if (!api_.readFile(handle_, readBuf_, 1, &readOv_)) {
             const DWORD e = api_.lastError();
             if (e == ERROR_IO_PENDING) {
                 reading_ = true;
@@ -283,6 +284,23 @@ bool Win32CommPort::takeRead(DWORD got) {
     if (!api_.clearCommError(handle_, &errors, &stat)) {
         hangUp(api_.lastError());
         return false;
+    }
+    if (got > 0 && stat.cbInQue > 0) {
+        // The bytes that came after the first are there already: this read ends at once.
+        OVERLAPPED ov{};
+        ov.hEvent = drainEvent_;
+        DWORD more = 0;
+        const DWORD want = std::min<DWORD>(stat.cbInQue, sizeof readBuf_ - got);
+        BOOL ok = api_.readFile(handle_, readBuf_ + got, want, &ov);
+        if (ok || api_.lastError() == ERROR_IO_PENDING)
+            ok = api_.getOverlappedResult(handle_, &ov, &more, TRUE);
+        DWORD moreErrors = 0;
+        if (!ok || !api_.clearCommError(handle_, &moreErrors, &stat)) {
+            hangUp(api_.lastError());
+            return false;
+        }
+        got += more;
+        errors |= moreErrors;
     }
     // The errors came with these bytes; the last of them is the latest a faulty
     // character can be. Placed before it, an error marks the line that character ends

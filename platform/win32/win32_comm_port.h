@@ -83,6 +83,7 @@ class Win32CommPort : public CommPort {
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE readEvent_ = nullptr;
+    HANDLE drainEvent_ = nullptr;
     OVERLAPPED readOv_{};
     bool reading_ = false;
     char readBuf_[4096];

@@ -6,7 +6,8 @@
 # only.
 #   wine-prefix.sh start DIR   makes DIR/run from DIR/template and starts its wineserver
 #   wine-prefix.sh stop DIR    stops the wineserver of DIR/run
-# Sourced, it gives vl_wine_prefix DIR NAME (makes DIR/NAME) and vl_wine_stop PREFIX.
+# Sourced, it gives vl_wine_prefix DIR NAME (makes DIR/NAME and starts it), vl_wine_start
+# PREFIX and vl_wine_stop PREFIX.
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -34,10 +35,14 @@ vl_wine_prefix() {
     cp -al "$dir/template" "$prefix"
     local reg
     for reg in "$dir"/template/*.reg; do cp --remove-destination "$reg" "$prefix/"; done
+    vl_wine_start "$prefix"
+}
+
+vl_wine_start() {
     # Started detached from our output, with Wine's own services: they outlive every
     # program, and a caller reading a program's output to its end would wait for them.
-    WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
-    WINEPREFIX=$prefix wine wineboot </dev/null >/dev/null 2>&1
+    WINEPREFIX=$1 wineserver -p </dev/null >/dev/null 2>&1
+    WINEPREFIX=$1 wine wineboot </dev/null >/dev/null 2>&1
 }
 
 vl_wine_stop() {

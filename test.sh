@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the main build (unit, window,
-# integration and end-to-end tests), the unit and integration tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+# integration and end-to-end tests), the Windows program (cross-built, its unit tests and
+# an end-to-end download under Wine, its installer), the unit and integration tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz
+# target.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/scripts/deps.sh
@@ -12,6 +14,14 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVL_GUI=ON -DVL_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+# The end-to-end run under Wine plays the logger with the main build's simulator.
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DVL_HOST_BUILD="$PWD/build" >/dev/null
+cmake --build build-win -j"$jobs"
+ctest --test-dir build-win --output-on-failure -j"$jobs"
+(cd build-win && cpack >/dev/null)
+ls build-win/VorbixLoader-*-win64.exe build-win/VorbixLoader-*-win64.zip
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVL_SANITIZE=ON -DVL_GUI=OFF -DVL_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"

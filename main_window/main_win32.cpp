@@ -12,7 +12,7 @@ int main() {
     platform::setErrorReport(
         [&ui](int number, const std::string& description) { ui.reportError(number, description); });
 
-    auto form = ui.createForm(VorbixLoader::formSpec());
+    auto form = ui.createForm(VorbixLoader::formTable());
     auto comm = platform::win32::createCommPort();
     platform::Files files;
     platform::SystemClock clock;

@@ -1,4 +1,4 @@
-// A window built from a FormSpec, with its controls as Win32 child windows. Controls
+// A window built from a FormTable, with its controls as Win32 child windows. Controls
 // inside a frame are the form's own children placed over the frame, so every
 // notification reaches the one window procedure below.
 #include <windows.h>
@@ -307,7 +307,7 @@ struct FileListControl : FileList, Control {
 
 class Win32Form : public Form {
   public:
-    explicit Win32Form(const FormSpec& table);
+    explicit Win32Form(const FormTable& table);
     ~Win32Form() override;
 
     Button& button(const std::string& n) override { return find<ButtonControl>(n); }
@@ -352,7 +352,7 @@ class Win32Form : public Form {
         return *c;
     }
 
-    FormSpec table_;
+    FormTable table_;
     std::string caption_;
     HWND hwnd_ = nullptr;
     HWND tips_ = nullptr;
@@ -364,7 +364,7 @@ class Win32Form : public Form {
     std::vector<HFONT> fonts_;
     std::map<std::pair<std::string, int>, std::unique_ptr<Control>> controls_;
     std::map<int, Control*> byId_;
-    std::vector<std::pair<const ControlSpec*, HWND>> placed_;
+    std::vector<std::pair<const ControlRow*, HWND>> placed_;
     std::map<std::string, std::vector<OptionControl*>> groups_;
     HWND firstFocus_ = nullptr;
 };
@@ -402,11 +402,11 @@ UINT dpiOf(HWND w) {
 
 }  // namespace
 
-std::unique_ptr<Form> Win32Ui::createForm(const FormSpec& table) {
+std::unique_ptr<Form> Win32Ui::createForm(const FormTable& table) {
     return std::make_unique<Win32Form>(table);
 }
 
-Win32Form::Win32Form(const FormSpec& table) : table_(table), caption_(table.caption) {
+Win32Form::Win32Form(const FormTable& table) : table_(table), caption_(table.caption) {
     registerClass();
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, FormClass, widen(caption_).c_str(),
                             WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
@@ -437,13 +437,13 @@ Win32Form::~Win32Form() {
 void Win32Form::build() {
     // Created in tab order, which is the order Tab moves in; frames first, beneath the
     // controls placed over them, and controls that are no tab stop last.
-    std::vector<const ControlSpec*> order;
+    std::vector<const ControlRow*> order;
     for (const auto& c : table_.controls)
         if (c.kind == Kind::Frame) order.push_back(&c);
-    std::vector<const ControlSpec*> rest;
+    std::vector<const ControlRow*> rest;
     for (const auto& c : table_.controls)
         if (c.kind != Kind::Frame) rest.push_back(&c);
-    std::stable_sort(rest.begin(), rest.end(), [](const ControlSpec* a, const ControlSpec* b) {
+    std::stable_sort(rest.begin(), rest.end(), [](const ControlRow* a, const ControlRow* b) {
         const int ta = a->tab < 0 ? 1 << 30 : a->tab, tb = b->tab < 0 ? 1 << 30 : b->tab;
         return ta < tb;
     });
@@ -452,7 +452,7 @@ void Win32Form::build() {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     int nextId = FirstId;
     std::map<std::string, bool> groupStarted;
-    for (const ControlSpec* c : order) {
+    for (const ControlRow* c : order) {
         const int id = nextId++;
         const DWORD tab = c->tab >= 0 ? WS_TABSTOP : 0;
         auto create = [&](const wchar_t* cls, DWORD style, DWORD ex = 0) {

@@ -16,7 +16,7 @@ class Win32Ui : public Ui {
     // `title` is the program's title, shown by every message box.
     explicit Win32Ui(std::string title);
     ~Win32Ui() override;
-    std::unique_ptr<Form> createForm(const FormSpec& table) override;
+    std::unique_ptr<Form> createForm(const FormTable& table) override;
     Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) override;
     void endProgram() override;
 

@@ -5,6 +5,7 @@ VL_PACKAGES=(
   qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool libx11-dev fonts-liberation
+  g++-mingw-w64-x86-64-posix wine wine64 nsis openbox
 )
 
 vl_install_missing() {

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimerEvent>
@@ -47,6 +48,7 @@ void RecordView::setText(std::string_view bytes) {
     caret_ = anchor_ = {};
     replaceSelection(bytes);
     caret_ = anchor_ = {};
+    changedFrom_ = 0;
 }
 
 void RecordView::replaceSelection(std::string_view bytes) {
@@ -82,6 +84,7 @@ void RecordView::replaceSelection(std::string_view bytes) {
     lines_.insert(kept, std::make_move_iterator(parts.begin() + 1),
                   std::make_move_iterator(parts.end()));
     caret_ = anchor_ = caret;
+    changedFrom_ = std::min(changedFrom_, a.line);
     changed();
 }
 
@@ -96,6 +99,7 @@ RecordView::Pos RecordView::posOf(size_t offset) const {
 void RecordView::select(size_t anchor, size_t caret) {
     anchor_ = posOf(anchor);
     caret_ = posOf(caret);
+    changedFrom_ = 0;
     changed();
 }
 
@@ -175,10 +179,15 @@ void RecordView::moveCaret(Pos to, bool extend) {
 void RecordView::timerEvent(QTimerEvent* e) {
     if (e->timerId() == cadence_.timerId()) {
         cadence_.stop();
-        if (followCaret_) showCaret();
+        if (followCaret_) showCaret();  // scrolling moves what is shown already
         followCaret_ = false;
         layOut();
-        viewport()->update();
+        const int lineHeight = std::max(1, QFontMetrics(font()).lineSpacing());
+        const long first = static_cast<long>(changedFrom_) - verticalScrollBar()->value();
+        const int y =
+            static_cast<int>(std::clamp<long>(first * lineHeight, 0, viewport()->height()));
+        viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
+        changedFrom_ = lines_.size();
     } else if (e->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
         viewport()->update();
@@ -187,7 +196,7 @@ void RecordView::timerEvent(QTimerEvent* e) {
     }
 }
 
-void RecordView::paintEvent(QPaintEvent*) {
+void RecordView::paintEvent(QPaintEvent* e) {
     QPainter p(viewport());
     const QFontMetrics fm(font());
     const int lineHeight = std::max(1, fm.lineSpacing());
@@ -195,9 +204,12 @@ void RecordView::paintEvent(QPaintEvent*) {
     const size_t first = static_cast<size_t>(verticalScrollBar()->value());
     const Pos a = start(), b = end();
     const QPalette& pal = palette();
-    for (size_t i = first; i < lines_.size(); ++i) {
+    // Only the lines in the part to paint: after a scroll or an added line, a few.
+    const QRect area = e->rect();
+    for (size_t i = first + static_cast<size_t>(std::max(0, area.top()) / lineHeight);
+         i < lines_.size(); ++i) {
         const int y = static_cast<int>(i - first) * lineHeight;
-        if (y >= viewport()->height()) break;
+        if (y > area.bottom()) break;
         const QString line = decodeBytes(lines_[i]);
         p.setPen(pal.color(QPalette::Text));
         p.drawText(left, y + fm.ascent(), line);
@@ -230,8 +242,8 @@ void RecordView::changeEvent(QEvent* e) {
     if (e->type() == QEvent::FontChange) layOut();
 }
 
-void RecordView::scrollContentsBy(int, int) {
-    viewport()->update();
+void RecordView::scrollContentsBy(int dx, int dy) {
+    viewport()->scroll(dx, dy * std::max(1, QFontMetrics(font()).lineSpacing()));
 }
 
 void RecordView::focusInEvent(QFocusEvent* e) {

@@ -68,7 +68,10 @@ class RecordView : public QAbstractScrollArea {
     size_t widest_ = 0;                              // bytes in the longest line
     Pos caret_, anchor_;
     bool followCaret_ = false;  // scroll the caret into view at the next cadence
-    bool caretOn_ = true;       // blink phase
+    // Lines from this one on changed since they were last shown (all of them after a new
+    // text or selection): a download repaints only the lines it added.
+    size_t changedFrom_ = 0;
+    bool caretOn_ = true;  // blink phase
     QBasicTimer cadence_, blink_;
 };
 

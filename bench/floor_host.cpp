@@ -5,7 +5,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -13,12 +12,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: floor-host DEVICE\n");
         return 2;
     }
-    int fd = ::open(argv[1], O_RDWR | O_NOCTTY);
-    // A pty's node may show a moment after its path is known.
-    for (int i = 0; fd < 0 && errno == ENOENT && i < 200; ++i) {
-        ::usleep(10000);
-        fd = ::open(argv[1], O_RDWR | O_NOCTTY);
-    }
+    const int fd = ::open(argv[1], O_RDWR | O_NOCTTY);
     termios t{};
     if (fd < 0 || ::tcgetattr(fd, &t) != 0) return std::perror(argv[1]), 1;
     ::cfmakeraw(&t);

@@ -30,6 +30,7 @@ done
 sim_run() {
   local name=$1
   shift
+  rm -f "$WORK/$name.sim"  # a report of the last run must not be taken for this one's
   "$BUILD/logger-sim" --once --stats "$@" >"$WORK/$name.sim" 2>"$WORK/$name.sim.err" &
   SIM_PID=$!
   PIDS+=("$SIM_PID")

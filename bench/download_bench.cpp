@@ -19,6 +19,7 @@
 
 #include "download/frame_check.h"
 #include "main_window/vorbix_loader.h"
+#include "platform/journal_file.h"
 #include "platform/serial/termios_comm_port.h"
 #include "tests/support/child.h"
 #include "tests/support/fakes.h"
@@ -69,7 +70,10 @@ std::vector<std::string> lapLines(int count) {
     return lines;
 }
 
+// Argument 1: with the crash journal on, in a scratch folder on the disk of temporary files.
 void BM_ReceiveStep(benchmark::State& state) {
+    support::ScratchDir scratch;
+    auto journal = platform::systemJournalFile(Journal::FileName);
     fake::Log log;
     fake::Ui ui{&log};
     fake::Form form{VorbixLoader::formTable(), &log};
@@ -80,20 +84,28 @@ void BM_ReceiveStep(benchmark::State& state) {
     StreamPort port;
     platform::Files files;
     fake::Clock clock;
-    VorbixLoader vl{ui, form, port, files, platform::systemFileSystem(), clock};
+    platform::JournalFile* journalled = state.range(0) ? journal.get() : nullptr;
+    VorbixLoader vl{ui, form, port, files, platform::systemFileSystem(), clock, journalled};
     std::string stream;
-    for (const auto& l : lapLines(1000)) stream += l + "\r";
+    const int records = 1000;
+    for (const auto& l : lapLines(records)) stream += l + "\r";
     for (auto _ : state) {
+        state.PauseTiming();
         form.ftext("Text1").value.clear();
+        vl.journal.downloadStarted();  // as a download starts: an empty journal
+        state.ResumeTiming();
         port.play(stream);
     }
+    if (!ui.boxes.empty()) state.SkipWithError(ui.boxes[0].text.c_str());
     benchmark::DoNotOptimize(form.ftext("Text1").value.data());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
     state.counters["per_byte"] = benchmark::Counter(
         static_cast<double>(stream.size()),
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_record"] = benchmark::Counter(
+        records, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_ReceiveStep);
+BENCHMARK(BM_ReceiveStep)->ArgName("journal")->Arg(0)->Arg(1);
 
 void BM_FrameCheck(benchmark::State& state) {
     const auto lines = lapLines(256);
@@ -116,11 +128,17 @@ double seconds(clockid_t c) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-// The program on fake windows with the real serial port on COM9 of a scratch folder.
-struct Host : fake::ProgramWith<platform::TermiosCommPort> {
+// The program on fake windows with the real serial port on COM9 of a scratch folder, and
+// the crash journal there when `journal` is set.
+struct JournalHere {
+    std::unique_ptr<platform::JournalFile> journalFile =
+        platform::systemJournalFile(Journal::FileName);  // opened once the folder is current
+};
+struct Host : JournalHere, fake::ProgramWith<platform::TermiosCommPort> {
     support::ScratchDir dir;
 
-    explicit Host(const std::string& device) {
+    Host(const std::string& device, bool journal)
+        : ProgramWith(journal ? journalFile.get() : nullptr) {
         fs::create_symlink(device, "COM9");
         comm.setLockDirectories({dir.path()});
         vl.PORT_NO = 9;
@@ -165,48 +183,51 @@ size_t wireBytes(int count, uint64_t session) {
     return bytes + 3 * static_cast<size_t>(count + 2);
 }
 
-void fullSpeed(int count, int runs) {
-    for (int run = 0; run < runs; ++run) {
-        sim::Options o;
-        o.count = count;
-        sim::Line line = sim::openPty();
-        const std::string dev = line.peerPath();
-        sim::LoggerThread logger(std::move(line), o);
-        Host host(dev);
-        const double wall = host.download(120);
-        // The reply to the end record may still be on its way to the logger.
-        for (int i = 0; i < 200 && logger.stats().downloadNs.empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const sim::Stats st = logger.stats();
-        if (wall < 0 || host.records() != static_cast<size_t>(count)) {
-            std::printf("full speed: download of %d records failed (%zu listed)\n", count,
-                        host.records());
-            continue;
-        }
-        std::printf(
-            "full speed, %d records: %.3f s, %.0f records/s; reply latency at the logger "
-            "p50 %.1f us, p99 %.1f us (%zu replies)\n",
-            count, wall, count / wall, sim::percentile(st.replyNs, 0.50) / 1e3,
-            sim::percentile(st.replyNs, 0.99) / 1e3, st.replyNs.size());
-    }
+const char* journalled(bool journal) {
+    return journal ? "journal on" : "journal off";
 }
 
-void paced(int count, long bps) {
+void fullSpeed(int count, bool journal) {
+    sim::Options o;
+    o.count = count;
+    sim::Line line = sim::openPty();
+    const std::string dev = line.peerPath();
+    sim::LoggerThread logger(std::move(line), o);
+    Host host(dev, journal);
+    const double wall = host.download(120);
+    // The reply to the end record may still be on its way to the logger.
+    for (int i = 0; i < 200 && logger.stats().downloadNs.empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const sim::Stats st = logger.stats();
+    if (wall < 0 || host.records() != static_cast<size_t>(count)) {
+        std::printf("full speed, %s: download of %d records failed (%zu listed)\n",
+                    journalled(journal), count, host.records());
+        return;
+    }
+    std::printf(
+        "full speed, %s, %d records: %.3f s, %.0f records/s; reply latency at the logger "
+        "p50 %.1f us, p99 %.1f us (%zu replies)\n",
+        journalled(journal), count, wall, count / wall, sim::percentile(st.replyNs, 0.50) / 1e3,
+        sim::percentile(st.replyNs, 0.99) / 1e3, st.replyNs.size());
+}
+
+void paced(int count, long bps, bool journal) {
     sim::Child child(LOGGER_SIM, {"--count=" + std::to_string(count), "--session=1",
                                   "--pace=" + std::to_string(bps), "--once", "--stats"});
-    Host host(child.firstLine());
+    Host host(child.firstLine(), journal);
     const double cpu0 = seconds(CLOCK_PROCESS_CPUTIME_ID);
     const double wall = host.download(60);
     const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
     if (wall < 0 || host.records() != static_cast<size_t>(count)) {
-        std::printf("paced: download of %d records failed (%zu listed)\n", count, host.records());
+        std::printf("paced, %s: download of %d records failed (%zu listed)\n", journalled(journal),
+                    count, host.records());
         return;
     }
     const double wire = static_cast<double>(wireBytes(count, 1)) * 10 / static_cast<double>(bps);
-    std::printf("paced at %ld bit/s, %d records: %.3f s against %.3f s wire time, ratio %.4f\n",
-                bps, count, wall, wire, wall / wire);
-    std::printf("receive path CPU at %ld bit/s: %.3f s CPU in %.3f s, %.3f %% of one core\n", bps,
-                cpu, wall, 100 * cpu / wall);
+    std::printf("paced at %ld bit/s, %s, %d records: %.3f s against %.3f s wire time, ratio %.4f\n",
+                bps, journalled(journal), count, wall, wire, wall / wire);
+    std::printf("receive path CPU at %ld bit/s, %s: %.3f s CPU in %.3f s, %.3f %% of one core\n",
+                bps, journalled(journal), cpu, wall, 100 * cpu / wall);
     // The logger's own view, for telling the host's delays from the logger's.
     std::string figures;
     child.wait(5000, &figures);
@@ -223,8 +244,11 @@ int main(int argc, char** argv) {
 
     QCoreApplication app(argc, argv);
     try {
-        fullSpeed(10000, 3);
-        for (int run = 0; run < 3; ++run) paced(500, 57600);
+        // Alternating, so that the load on a shared machine falls on both alike.
+        for (int run = 0; run < 3; ++run)
+            for (const bool journal : {false, true}) fullSpeed(10000, journal);
+        for (int run = 0; run < 3; ++run)
+            for (const bool journal : {false, true}) paced(500, 57600, journal);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "download_bench: %s\n", e.what());
         return 1;

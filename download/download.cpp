@@ -39,7 +39,10 @@ void VorbixLoader::down_load_Click() {
         if (cleared) Text1.setText(kept);
         setTransferBusy(false);
         msgBox(e.description(), platform::Icon::Critical);
+        return;
     }
+    journal.downloadStarted();
+    warnJournal();
 }
 
 void VorbixLoader::MSComm1_OnComm() {
@@ -69,14 +72,23 @@ void VorbixLoader::receiveStep() {
     } else if (!frame::check(RxLine, &record)) {
         step([&] { MSComm1.output("ER\r"); });
     } else {
+        const frame::Kind kind = frame::kindOf(record);
+        std::string listed;
+        if (kind == frame::Kind::Lap) {
+            listed.assign(record);
+            listed += "\r\n";
+            // Kept before the logger hears "OK" and may forget it.
+            journal.append(listed, Text1);
+        } else if (kind == frame::Kind::End) {
+            // On the disk before the logger hears "OK" and, after CLDWN, erases its laps.
+            journal.sync();
+        }
         step([&] { MSComm1.output("OK\r"); });
-        switch (frame::kindOf(record)) {
-            case frame::Kind::Lap: {
-                std::string listed(record);
-                listed += "\r\n";
+        switch (kind) {
+            case frame::Kind::Lap:
                 step([&] { Text1.setSelText(listed); });
+                journal.syncIfDue();
                 break;
-            }
             case frame::Kind::End: finishDownload(); break;
             case frame::Kind::Start: break;
         }
@@ -89,13 +101,17 @@ void VorbixLoader::receiveStep() {
 void VorbixLoader::finishDownload() {
     step([&] { Timer1.setEnabled(false); });
     step([&] { setTransferBusy(false); });
+    step([&] { warnJournal(); });
     step([&] { msgBox("!! Down load end !!", platform::Icon::None); });
 }
 
 void VorbixLoader::Timer1_Timer() {
+    journal.syncIfDue();
     TimeoutTicks = static_cast<int16_t>(TimeoutTicks - 1);
     if (TimeoutTicks != 0) return;
     Timer1.setEnabled(false);
+    journal.sync();
     msgBox(" !! Time over !!", platform::Icon::Critical);
     setTransferBusy(false);
+    warnJournal();
 }

@@ -16,11 +16,12 @@ bool VorbixLoader::tryOpenCommPort() {
 
 void VorbixLoader::Form_Load() {
     LoadPortSettings();
+    offerLeftOverRecords();
     tryOpenCommPort();
     SettingsChanged = 0;
 }
 
-void VorbixLoader::Form_Unload(EndedBy) {
+void VorbixLoader::Form_Unload(EndedBy by) {
     // A request to end that arrives while a box of this shut-down is open must not
     // start it over.
     if (unloading_) return;
@@ -28,6 +29,9 @@ void VorbixLoader::Form_Unload(EndedBy) {
     // Closing during a download: no watchdog may fire into a box shown while ending.
     Timer1.setEnabled(false);
     if (MSComm1.portOpen()) MSComm1.setPortOpen(false);
+    // The operator who closes is not asked about unsaved records; an end the operator
+    // did not choose keeps them for the next start to offer back.
+    journal.end(by == EndedBy::System);
     if (SettingsChanged == -1) {
         try {
             SavePortSettings();
@@ -39,4 +43,24 @@ void VorbixLoader::Form_Unload(EndedBy) {
     }
     files.closeAll();
     ui.endProgram();
+}
+
+void VorbixLoader::offerLeftOverRecords() {
+    const std::string records = journal.leftOver();
+    if (records.empty()) return;
+    if (msgBox("!! unsaved records found, restore? !!", platform::Icon::Question,
+               platform::Buttons::YesNoDefaultYes) == platform::Answer::Yes) {
+        // As a load leaves them: the caret after the last, where the next record goes.
+        Text1.setText("");
+        Text1.setSelText(records);
+        journal.restore(records);
+    } else {
+        journal.discard();
+    }
+    warnJournal();
+}
+
+void VorbixLoader::warnJournal() {
+    const std::string why = journal.takeWarning();
+    if (!why.empty()) msgBox(why, platform::Icon::Exclamation);
 }

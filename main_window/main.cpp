@@ -6,6 +6,7 @@
 #include "platform/fatal.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/journal_file.h"
 #include "platform/qt/end_signals.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/serial/termios_comm_port.h"
@@ -26,7 +27,10 @@ int main(int argc, char** argv) {
     platform::TermiosCommPort comm;
     platform::Files files;
     platform::SystemClock clock;
-    VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock);
+    // Beside PORT.DAT, in the working directory.
+    auto journalFile = platform::systemJournalFile(Journal::FileName);
+    VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock,
+                        journalFile.get());
 
     platform::runHandler([&] { window.Form_Load(); });
     form->show();

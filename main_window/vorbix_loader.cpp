@@ -4,7 +4,7 @@
 
 VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::CommPort& comm,
                            platform::Files& files_, const platform::FileSystem& fileSystem_,
-                           const platform::Clock& clock_)
+                           const platform::Clock& clock_, platform::JournalFile* journalFile)
     : ui(ui_),
       form(form_),
       files(files_),
@@ -18,7 +18,8 @@ VorbixLoader::VorbixLoader(platform::Ui& ui_, platform::Form& form_, platform::C
       down_load(form_.button("down_load")),
       FILE_SAVE(form_.button("FILE_SAVE")),
       FILE_LOAD(form_.button("FILE_LOAD")),
-      MSComm1(comm) {
+      MSComm1(comm),
+      journal(journalFile, clock_) {
     down_load.onClick = [this] { down_load_Click(); };
     PORT_SET.onClick = [this] { PORT_SET_Click(); };
     FILE_SAVE.onClick = [this] { FILE_SAVE_Click(); };

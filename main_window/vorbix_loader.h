@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "main_window/journal.h"
 #include "platform/clock.h"
 #include "platform/comm_port.h"
 #include "platform/file_system.h"
@@ -16,10 +17,11 @@ class VorbixLoader {
     static constexpr const char* Title = "VorbixLoader";
     static const platform::FormTable& formTable();
 
-    // `form` must have been created from formTable().
+    // `form` must have been created from formTable(). Without a journal file, unsaved
+    // records are not kept against a crash.
     VorbixLoader(platform::Ui& ui, platform::Form& form, platform::CommPort& comm,
                  platform::Files& files, const platform::FileSystem& fileSystem,
-                 const platform::Clock& clock);
+                 const platform::Clock& clock, platform::JournalFile* journalFile = nullptr);
     ~VorbixLoader();
     VorbixLoader(const VorbixLoader&) = delete;
     VorbixLoader& operator=(const VorbixLoader&) = delete;
@@ -51,6 +53,9 @@ class VorbixLoader {
     platform::Button& FILE_LOAD;
     platform::CommPort& MSComm1;
 
+    // The record text's unsaved records, kept against a crash.
+    Journal journal;
+
     // Life cycle (main_window/).
     // Who ends the run: the operator, closing the window, or the system (a termination
     // signal, the end of the desktop session). Both take the same steps.
@@ -62,6 +67,10 @@ class VorbixLoader {
     bool tryOpenCommPort();
     // Busy: every command disabled and the hourglass shown, while a download runs.
     void setTransferBusy(bool busy);
+    // Offers the records a crash left in the journal; before the link opens.
+    void offerLeftOverRecords();
+    // Says once per run that crash protection is off, and why.
+    void warnJournal();
     platform::Answer msgBox(const std::string& text, platform::Icon icon,
                             platform::Buttons buttons = platform::Buttons::Ok);
 

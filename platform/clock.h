@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace platform {
 
 struct Date {
@@ -10,6 +12,8 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual Date today() const = 0;  // local date
+    // Milliseconds from a fixed point, never going back: for intervals.
+    virtual int64_t milliseconds() const;
 };
 
 class SystemClock : public Clock {

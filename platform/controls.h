@@ -86,8 +86,8 @@ struct FileList {
     Handler onClick;
 };
 
-enum class Icon { None, Critical, Exclamation };
-enum class Buttons { Ok, YesNo };  // Yes/No has No as its default
+enum class Icon { None, Critical, Exclamation, Question };
+enum class Buttons { Ok, YesNo, YesNoDefaultYes };  // YesNo has No as its default
 enum class Answer { Ok, Yes, No };
 
 constexpr int PointerDefault = 0;

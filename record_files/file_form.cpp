@@ -128,6 +128,7 @@ void File_Form::save(const std::string& fullName) {
         main.files.print(RecordFileNo, main.Text1.text());
         main.files.print(RecordFileNo, "\r\n");
         main.files.close(RecordFileNo);
+        main.journal.allSaved();
     } catch (const platform::RuntimeError& e) {
         // Files writes beside the target and renames on close, so the records on screen
         // and any earlier file are both still whole; let the operator choose again.
@@ -142,6 +143,7 @@ void File_Form::load(const std::string& fullName) {
     try {
         main.files.openInput(RecordFileNo, fullName);
         main.Text1.setText("");
+        main.journal.allSaved();  // what the record text now holds is in this file
         while (!main.files.eof(RecordFileNo))
             main.Text1.setSelText(main.files.lineInput(RecordFileNo) + "\r\n");
         main.files.close(RecordFileNo);

@@ -108,17 +108,22 @@ TEST_F(Dialog, FolderListRefusesAMissingFolderAndStaysPut) {
     EXPECT_EQ(dir.path(), root);
 }
 
-TEST(MessageBox, TitleIconAndNoAsTheDefault) {
+TEST(MessageBox, TitleIconAndTheDefaultAnswerForEnter) {
     platform::qt::QtUi ui{"VorbixLoader"};
-    whenModal([](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        EXPECT_EQ(box->windowTitle(), "VorbixLoader");
-        EXPECT_EQ(box->icon(), QMessageBox::Warning);
-        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
-        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
-    });
-    EXPECT_EQ(ui.msgBox("Save?", platform::Icon::Exclamation, platform::Buttons::YesNo),
-              platform::Answer::Yes);
+    using platform::Answer;
+    const std::tuple<platform::Icon, QMessageBox::Icon, platform::Buttons, Answer> cases[] = {
+        {platform::Icon::Exclamation, QMessageBox::Warning, platform::Buttons::YesNo, Answer::No},
+        {platform::Icon::Question, QMessageBox::Question, platform::Buttons::YesNoDefaultYes,
+         Answer::Yes}};
+    for (const auto& [icon, shown, buttons, byEnter] : cases) {
+        whenModal([shown](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            EXPECT_EQ(box->windowTitle(), "VorbixLoader");
+            EXPECT_EQ(box->icon(), shown);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(ui.msgBox("Save?", icon, buttons), byEnter);
+    }
 }
 
 }  // namespace

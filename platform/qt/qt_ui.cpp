@@ -38,10 +38,11 @@ Answer QtUi::msgBox(const std::string& text, Icon icon, Buttons buttons) {
     box.setText(decodeUiText(text));
     box.setIcon(icon == Icon::Critical      ? QMessageBox::Critical
                 : icon == Icon::Exclamation ? QMessageBox::Warning
+                : icon == Icon::Question    ? QMessageBox::Question
                                             : QMessageBox::NoIcon);
-    if (buttons == Buttons::YesNo) {
+    if (buttons != Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
+        box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);

@@ -123,3 +123,16 @@ download() {
   press "$box" Return
   wait_gone "$BOX"
 }
+
+# through_dialog WINDOW LEFT CAPTION NAME: "file save" (LEFT 4920, CAPTION SAVE) or "file
+# load" (6120, LOAD) of NAME in the folder the dialog opens at.
+through_dialog() {
+  click "$1" $(tw "$2" 120 1215 375)
+  local d
+  d=$(wait_window "^ $3\$")
+  click "$d" $(tw 1080 3360 3975 270)  # the name box
+  xdotool key ctrl+a
+  type_text "$4"
+  click "$d" $(tw 5280 3360 855 375)  # OK
+  wait_gone "^ $3\$"
+}

@@ -70,7 +70,8 @@ platform::Answer Ui::msgBox(const std::string& text, platform::Icon icon,
     log->push_back("msgbox " + text);
     if (onMsgBox) onMsgBox();
     if (buttons == platform::Buttons::Ok) return platform::Answer::Ok;
-    if (answers.empty()) return platform::Answer::No;
+    if (answers.empty())
+        return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Yes;
     auto a = answers.front();
     answers.pop_front();
     return a;
@@ -155,6 +156,31 @@ std::string FileSystem::parent(const std::string& folder) const {
     if (folder.size() <= 3) return "";
     const size_t sep = folder.rfind('\\');
     return sep <= 2 ? folder.substr(0, 3) : folder.substr(0, sep);
+}
+
+void JournalFile::start(std::string_view b) {
+    if (fault) throw *fault;
+    bytes = synced = std::string(b);
+    log->push_back("journal start");
+}
+
+void JournalFile::append(std::string_view b) {
+    if (fault) throw *fault;
+    *bytes += b;
+    log->push_back("journal+" + std::string(b));
+}
+
+void JournalFile::sync() {
+    if (fault) throw *fault;
+    synced = *bytes;
+    ++syncs;
+    log->push_back("journal synced");
+}
+
+void JournalFile::remove() noexcept {
+    bytes.reset();
+    synced.clear();
+    log->push_back("journal removed");
 }
 
 }  // namespace fake

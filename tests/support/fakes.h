@@ -15,6 +15,7 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/form.h"
+#include "platform/journal_file.h"
 
 namespace fake {
 
@@ -198,7 +199,7 @@ class Ui : public platform::Ui {
 
     Log* log;
     std::vector<MsgBox> boxes;
-    std::deque<platform::Answer> answers;  // for Yes/No boxes; default No
+    std::deque<platform::Answer> answers;  // for Yes/No boxes; else the default
     std::function<void()> onMsgBox;        // runs while a box is "open"
     // Plays the operator in each dialog this Ui creates, by dialog caption.
     std::map<std::string, std::function<void(Form&)>> operators;
@@ -267,7 +268,28 @@ class FileSystem : public platform::FileSystem {
 class Clock : public platform::Clock {
   public:
     platform::Date date{2005, 1, 9};
+    int64_t ms = -1;  // -1: the real clock's
     platform::Date today() const override { return date; }
+    int64_t milliseconds() const override { return ms < 0 ? platform::Clock::milliseconds() : ms; }
+};
+
+// The journal's file: what a crash of the program would leave (`bytes`), and what a power
+// cut would (`synced`). Writes fail with `fault` set.
+class JournalFile : public platform::JournalFile {
+  public:
+    explicit JournalFile(Log* log) : log(log) {}
+    std::optional<std::string> read() override { return bytes; }
+    void start(std::string_view b) override;
+    void append(std::string_view b) override;
+    void sync() override;
+    void startSync() override { sync(); }
+    void remove() noexcept override;
+
+    Log* log;
+    std::optional<std::string> bytes;
+    std::string synced;
+    int syncs = 0;
+    std::optional<platform::RuntimeError> fault;
 };
 
 // The program on fake windows, with a fake serial port or a real one.
@@ -281,6 +303,10 @@ struct ProgramWith {
     Clock clock;
     VorbixLoader vl{ui, form, comm, files, platform::systemFileSystem(), clock};
     TextBox& text = form.ftext("Text1");
+
+    ProgramWith() = default;
+    explicit ProgramWith(platform::JournalFile* journal)
+        : vl{ui, form, comm, files, platform::systemFileSystem(), clock, journal} {}
 
   private:
     static Comm make(Log* log) {

@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include "tools/sim/lap_records.h"
 #include "tools/sim/logger.h"
 
 namespace {
@@ -26,6 +27,7 @@ const char* const Usage =
     "  --repeat           answer every download command until stopped (the default)\n"
     "  --stats            on exit, print reply latency and download figures\n"
     "  --log              print every line the host sends on stderr\n"
+    "  --laps             print the lap records held, one a line, and end\n"
     "Faults, in the first download only; frame 0 is the start record, 1..N the laps,\n"
     "N+1 the end record:\n"
     "  --bad-checksum=K[,K...]  first transmission with a wrong checksum\n"
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     std::string device;
     long speed = 57600;
     bool stats = false;
+    bool laps = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const size_t eq = arg.find('=');
@@ -89,6 +92,8 @@ int main(int argc, char** argv) {
             opt.log = true;
         } else if (name == "--stats" && !has) {
             stats = true;
+        } else if (name == "--laps" && !has) {
+            laps = true;
         } else if (!has) {
             usage("unknown option " + arg);
         } else if (name == "--device") {
@@ -121,6 +126,12 @@ int main(int argc, char** argv) {
     }
     // A frame holds at most 255 payload bytes; the count only sizes the record list.
     if (opt.count > 1'000'000) usage("--count is too large");
+
+    if (laps) {
+        for (const auto& r : sim::lapRecords(opt.count, opt.session))
+            std::printf("%s\n", r.c_str());
+        return 0;
+    }
 
     try {
         sim::Line line = device.empty() ? sim::openPty() : sim::openDevice(device, speed);

@@ -1,0 +1,66 @@
+// The recovery journal. While the record text holds records that are in no file, a
+// journal beside PORT.DAT holds the record text too: each listed record is added to it
+// before the logger is told "OK", so a crash of the program loses none of them, and it is
+// forced to the disk at least once a second, so a power cut loses at most the last second.
+// File format: Header, then the record text's bytes as listed (records end in CR LF).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/error.h"
+#include "platform/journal_file.h"
+
+class Journal {
+  public:
+    static constexpr const char* FileName = ".vorbixloader.journal";
+    // A later format changes the number, so it can tell old journals apart.
+    static constexpr std::string_view Header = "VorbixLoader journal 1\r\n";
+    static constexpr int64_t SyncEveryMs = 1000;
+
+    // Without a file the journal is off and every call does nothing.
+    Journal(platform::JournalFile* file, const platform::Clock& clock);
+
+    // The whole records of a journal an earlier run left behind, without a torn last
+    // one; "" when there are none (and then no journal is left either).
+    std::string leftOver();
+    // The operator took the records back into the record text: kept until saved.
+    void restore(const std::string& records);
+    // The operator refused them.
+    void discard() noexcept;
+
+    // A download starts with an empty record text.
+    void downloadStarted();
+    // The record text is all in a file (just saved, or just loaded): nothing to keep. The
+    // journal starts again with the record that next joins it.
+    void allSaved() noexcept;
+    // Before `listed` goes into `text` (and before its "OK").
+    void append(std::string_view listed, const platform::TextBox& text);
+    // Starts forcing what was added to the disk when the last time is SyncEveryMs ago.
+    void syncIfDue();
+    // Forces what was added to the disk now.
+    void sync();
+    // Shut-down: a journal with unsaved records stays when `keepUnsaved` (the operator
+    // did not choose to end); any other is removed.
+    void end(bool keepUnsaved);
+
+    // Why crash protection went off, once per run; "" otherwise.
+    std::string takeWarning();
+
+  private:
+    void start(std::string_view text);
+    void fail(const platform::RuntimeError& e);
+
+    platform::JournalFile* file_;
+    const platform::Clock& clock_;
+    bool mirrored_ = false;  // the file holds the record text as it stands
+    bool unsaved_ = false;   // ...and records that are in no file
+    bool pending_ = false;   // added since the last sync
+    bool broken_ = false;    // a write failed: nothing more until the text starts afresh
+    bool warned_ = false;
+    int64_t lastSync_ = 0;
+    std::string warning_;
+};

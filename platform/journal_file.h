@@ -1,0 +1,38 @@
+// The one file the crash journal lives in: written in order, forced to the disk on
+// request, replaced whole. Small on purpose: each platform realises it with its own
+// calls (POSIX: write and fdatasync; Win32: WriteFile and FlushFileBuffers).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class JournalFile {
+  public:
+    virtual ~JournalFile() = default;
+    // The file's bytes, as far as they can be read; nullopt when there is no file or it
+    // cannot be opened. Never throws: a journal is read to rescue what it can.
+    virtual std::optional<std::string> read() = 0;
+    // Replaces the file, at once and whole, with `bytes` forced to the disk, and keeps it
+    // open for append(). Throws RuntimeError.
+    virtual void start(std::string_view bytes) = 0;
+    // Adds `bytes` at the end of the started file (the system's cache, not yet the disk).
+    // Throws RuntimeError; a failed append may leave part of `bytes` behind.
+    virtual void append(std::string_view bytes) = 0;
+    // Forces what was appended to the disk; returns once it is there. Throws RuntimeError.
+    virtual void sync() = 0;
+    // Starts forcing what was appended so far to the disk and returns without waiting for
+    // it; a failure is raised by the next call. A realisation may simply sync().
+    virtual void startSync() = 0;
+    // Closes and deletes the file; nothing happens when there is none.
+    virtual void remove() noexcept = 0;
+};
+
+// The journal at `path` on this machine's file system (posix_journal_file.cpp; a Win32
+// realisation defines the same function).
+std::unique_ptr<JournalFile> systemJournalFile(std::string path);
+
+}  // namespace platform

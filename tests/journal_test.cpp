@@ -1,0 +1,252 @@
+// The recovery journal on fakes: what it holds and when, what start-up offers back, and
+// how the program carries on when it cannot be written. Then the real file on a small
+// full or read-only volume.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "download/frame_check.h"
+#include "main_window/vorbix_loader.h"
+#include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Answer;
+
+const std::string H(Journal::Header);
+
+std::string lap(const std::string& record) {
+    return frame::encode(record) + "\r";
+}
+
+// The program on fakes in a working folder of its own whose PORT.DAT names COM1, with a
+// fake journal file or the one given.
+struct Loader {
+    support::ScratchDir dir;
+    fake::Log log;
+    fake::Ui ui{&log};
+    fake::Form form{VorbixLoader::formTable(), &log};
+    fake::CommPort comm{&log};
+    platform::Files files;
+    fake::Clock clock;
+    fake::JournalFile jf{&log};
+    VorbixLoader vl;
+    fake::TextBox& text = form.ftext("Text1");
+
+    explicit Loader(platform::JournalFile* file = nullptr)
+        : vl{ui, form, comm, files, platform::systemFileSystem(), clock, file ? file : &jf} {
+        clock.ms = 0;
+        std::ofstream("PORT.DAT") << "1\r\n\"57600\"\r\n\"" << dir.path() << "\"\r\n";
+    }
+    void start() {
+        if (!comm.open) vl.Form_Load(), comm.sent.clear();
+        vl.down_load_Click();
+        comm.receive(frame::encode("ST") + "\r");
+    }
+    void end() { comm.receive(frame::encode("EN") + "\r"); }
+    // Where `entry` is first logged, from `from` on.
+    size_t at(const std::string& entry, size_t from = 0) const {
+        return std::find(log.begin() + from, log.end(), entry) - log.begin();
+    }
+    // "file save" or "file load" of `name` in the working folder.
+    void file(const std::string& caption, const std::string& name) {
+        ui.operators[caption] = [name](fake::Form& f) {
+            f.ftext("Text1").setText(name);
+            f.fbutton("Command1").onClick();
+        };
+        caption == " SAVE" ? vl.FILE_SAVE_Click() : vl.FILE_LOAD_Click();
+    }
+};
+
+struct Journalled : ::testing::Test, Loader {};
+
+TEST_F(Journalled, EachRecordIsKeptBeforeItsOkAndForcedToDiskAtLeastOnceASecond) {
+    start();
+    ASSERT_EQ(jf.bytes, H);  // started empty with the download
+    for (int i = 0; i < 10; ++i) {
+        clock.ms += 300;
+        comm.receive(lap("00" + std::to_string(i)));
+    }
+    EXPECT_EQ(log[at("journal+009\r\n") + 1], "Output=OK\r");
+    EXPECT_EQ(*jf.bytes, H + text.value);
+    EXPECT_EQ(jf.syncs, 2);  // at 1.2 s and 2.4 s, not per record
+    // Records stop: the watchdog's tick forces the rest within the second.
+    for (int i = 0; i < 9; ++i) vl.Timer1_Timer();
+    clock.ms += 1000;
+    vl.Timer1_Timer();
+    EXPECT_EQ(jf.synced, *jf.bytes);
+    comm.receive(lap("late"));
+    end();
+    EXPECT_EQ(jf.synced, H + text.value);
+    // ...before the end record's "OK", after which the logger may erase its laps.
+    EXPECT_EQ(log[at("journal synced", at("journal+late\r\n")) + 1], "Output=OK\r");
+    // Time over forces them too.
+    vl.down_load_Click();
+    comm.receive(lap("a"));
+    for (int i = 0; i < VorbixLoader::TimeoutReload; ++i) vl.Timer1_Timer();
+    EXPECT_EQ(jf.synced, H + "a\r\n");
+}
+
+TEST(Journal, KeptWhileRecordsAreUnsavedAndRemovedOnceTheyAreNot) {
+    struct Case {
+        const char* what;
+        std::function<void(Loader&)> act;
+        std::optional<std::string> left;  // after an end the operator did not choose
+    };
+    const Case cases[] = {
+        {"unsaved", [](Loader&) {}, H + "a\r\nb\r\n"},
+        {"saved", [](Loader& r) { r.file(" SAVE", "s"); }, std::nullopt},
+        {"saved, then one more", [](Loader& r) { r.file(" SAVE", "s"), r.comm.receive(lap("c")); },
+         H + "a\r\nb\r\nc\r\n"},
+        // A load leaves nothing unsaved; the next record brings what the text then holds.
+        {"loaded", [](Loader& r) { r.file(" SAVE", "s"), r.file(" LOAD", "s"); }, std::nullopt},
+        {"loaded, then one more",
+         [](Loader& r) { r.file(" SAVE", "s"), r.file(" LOAD", "s"), r.comm.receive(lap("c")); },
+         H + "a\r\nb\r\n\r\nc\r\n"},
+        {"new download without records", [](Loader& r) { r.vl.down_load_Click(); }, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        for (bool operatorCloses : {true, false}) {
+            Loader r;
+            r.start();
+            r.comm.receive(lap("a") + lap("b"));
+            r.end();
+            c.act(r);
+            r.vl.Form_Unload(operatorCloses ? VorbixLoader::EndedBy::Operator
+                                            : VorbixLoader::EndedBy::System);
+            EXPECT_EQ(r.jf.bytes, operatorCloses ? std::nullopt : c.left)
+                << c.what << (operatorCloses ? ", closed" : ", ended by the system");
+            if (!operatorCloses) {
+                EXPECT_EQ(r.jf.synced, r.jf.bytes.value_or(""));
+            }
+        }
+    }
+}
+
+TEST(Journal, LeftOverRecordsAreOfferedBeforeTheLinkOpensWithYesTheDefault) {
+    std::string eightBit;
+    for (int c = 1; c < 256; ++c)
+        if (c != '\r' && c != '\n') eightBit += static_cast<char>(c);
+    const std::string whole = "1  12.345\r\n" + eightBit + "\r\n\r\n";
+    struct Case {
+        std::string journal;
+        std::optional<Answer> answer;  // nullopt: no question
+        std::string shown;
+        std::optional<std::string> kept;
+    };
+    const Case cases[] = {
+        {H + whole, Answer::Yes, whole, H + whole},
+        {H + whole + "2  13.0", Answer::Yes, whole, H + whole},     // a torn last record
+        {H + whole + "2  13.0\r", std::nullopt, whole, H + whole},  // defaults to Yes
+        {H + whole, Answer::No, "", std::nullopt},
+        {H, std::nullopt, "", std::nullopt},
+        {H + "2  13.0", std::nullopt, "", std::nullopt},
+        {"VorbixLoader journal 9\r\n" + whole, std::nullopt, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        Loader r;
+        r.jf.bytes = c.journal;
+        const bool asked = c.answer || c.kept;
+        if (c.answer) r.ui.answers.push_back(*c.answer);
+        r.vl.Form_Load();
+        ASSERT_EQ(r.ui.boxes.size(), asked ? 1u : 0u) << c.journal;
+        if (asked) {
+            EXPECT_EQ(r.ui.boxes[0].text, "!! unsaved records found, restore? !!");
+            EXPECT_EQ(r.ui.boxes[0].buttons, platform::Buttons::YesNoDefaultYes);
+            EXPECT_LT(r.at("msgbox " + r.ui.boxes[0].text), r.at("PortOpen=true"));
+        }
+        EXPECT_EQ(r.text.value, c.shown) << c.journal;
+        EXPECT_EQ(r.jf.bytes, c.kept) << c.journal;
+    }
+}
+
+TEST_F(Journalled, AFailingJournalIsReportedOnceAndTheDownloadGoesOn) {
+    const std::string why = "!! crash protection is off: " + std::string(Journal::FileName) + ": " +
+                            std::strerror(ENOSPC) + " !!";
+    // Failing part-way, then from the start of the next download.
+    for (int round = 0; round < 2; ++round) {
+        comm.sent.clear();
+        ui.boxes.clear();
+        start();
+        comm.receive(lap("a"));
+        jf.fault = platform::fromErrno(ENOSPC, Journal::FileName);
+        comm.receive(lap("b"));
+        end();
+        EXPECT_EQ(comm.sent, "DOWN\rOK\rOK\rOK\rOK\r");
+        EXPECT_EQ(text.value, "a\r\nb\r\n");
+        ASSERT_EQ(ui.boxes.size(), round == 0 ? 2u : 1u);
+        EXPECT_EQ(ui.boxes[0].text, round == 0 ? why : "!! Down load end !!");
+    }
+}
+
+TEST(JournalFile, TakesRecordsWhileSyncingInTheBackgroundAndReadsThemBackWhole) {
+    support::ScratchDir dir;
+    std::string all(Journal::Header);
+    {
+        auto file = platform::systemJournalFile("j");
+        file->start(all);
+        for (int i = 0; i < 200; ++i) {
+            if (i % 10 == 0) file->startSync();
+            const std::string record = std::to_string(i) + "\r\n";
+            file->append(record);
+            all += record;
+        }
+        file->startSync();  // still under way as the file goes
+    }
+    auto file = platform::systemJournalFile("j");
+    EXPECT_EQ(file->read(), all);
+    file->remove();
+    EXPECT_EQ(file->read(), std::nullopt);
+}
+
+// The real file on a full volume, then a read-only one, of the test's own: they live in a
+// mount namespace of this test process and vanish with it.
+TEST_F(Journalled, OnAFullOrReadOnlyVolumeEveryRecordIsStillListedAndWholeOnesKept) {
+    const std::string vol = dir.at("vol");
+    fs::create_directory(vol);
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        ::mount("vl", vol.c_str(), "tmpfs", 0, "size=64k"))
+        GTEST_SKIP() << "cannot mount a small volume here: " << std::strerror(errno);
+    const std::string path = vol + "/" + Journal::FileName;
+    std::string laps, records, oks = "OK\rOK\r";  // the start and end records'
+    for (int i = 0; i < 1000; ++i) {
+        const std::string record = std::to_string(i) + std::string(90, '.');
+        laps += lap(record);
+        records += record + "\r\n";
+        oks += "OK\r";
+    }
+    for (const int error : {ENOSPC, EROFS}) {
+        if (error == EROFS) {
+            ASSERT_EQ(::mount(nullptr, vol.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+        }
+        auto file = platform::systemJournalFile(path);
+        Loader r(file.get());
+        r.start();
+        r.comm.receive(laps);
+        r.end();
+        EXPECT_EQ(r.comm.sent, "DOWN\r" + oks);
+        EXPECT_TRUE(r.text.value == records);
+        ASSERT_EQ(r.ui.boxes.size(), 2u);
+        EXPECT_NE(r.ui.boxes[0].text.find(std::strerror(error)), std::string::npos);
+        if (error == ENOSPC) {
+            // What was kept is whole records, the first ones listed.
+            auto left0 = platform::systemJournalFile(path);
+            Journal again(left0.get(), clock);
+            const std::string left = again.leftOver();
+            EXPECT_GT(left.size(), 10000u);
+            EXPECT_EQ(r.text.value.rfind(left, 0), 0u);
+            fs::remove(path);
+        }
+    }
+    ::umount(vol.c_str());
+}
+
+}  // namespace

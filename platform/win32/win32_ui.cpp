@@ -133,9 +133,12 @@ Win32Ui::~Win32Ui() {
 }
 
 Answer Win32Ui::msgBox(const std::string& text, Icon icon, Buttons buttons) {
-    UINT type = buttons == Buttons::YesNo ? MB_YESNO | MB_DEFBUTTON2 : MB_OK;
+    UINT type = buttons == Buttons::YesNo             ? MB_YESNO | MB_DEFBUTTON2
+                : buttons == Buttons::YesNoDefaultYes ? MB_YESNO | MB_DEFBUTTON1
+                                                      : MB_OK;
     if (icon == Icon::Critical) type |= MB_ICONERROR;
     if (icon == Icon::Exclamation) type |= MB_ICONEXCLAMATION;
+    if (icon == Icon::Question) type |= MB_ICONQUESTION;
     HWND owner = frontWindow();
     if (!owner) type |= MB_TASKMODAL;
     const int r = MessageBoxW(owner, widen(text).c_str(), widen(title_).c_str(), type);

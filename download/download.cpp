@@ -4,13 +4,14 @@
 #include "platform/error.h"
 
 namespace {
-// A failing step of the receive handler has no effect; the handler goes on.
+// A step of the receive handler that fails has no effect; the handler goes on. Only
+// failures of the platform are trapped: a fault of the program still ends it.
 template <class F>
-bool step(F&& f) noexcept {
+bool step(F&& f) {
     try {
         f();
         return true;
-    } catch (...) {
+    } catch (const platform::RuntimeError&) {
         return false;
     }
 }

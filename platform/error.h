@@ -1,5 +1,23 @@
-// Run-time errors: a failing platform operation throws one; the few places that trap
-// errors catch it, everything else lets it reach the handler boundary (see fatal.h).
+// How errors travel: one policy for the program, its platform and the test fakes.
+//
+// - A platform operation that fails throws RuntimeError: a number, and a description the
+//   operator can act on. Nothing else is thrown for a failure outside the program.
+// - A fault of the program itself (a control its window does not have, a table that does
+//   not hold together) is a std::logic_error, which nothing traps.
+// - A handler traps RuntimeError only where the program says what happens instead, and
+//   catches nothing else:
+//     the receive handler       a failing step has no effect; the handler goes on
+//     starting a download       the records are kept, a box says why, idle again
+//     opening the link          a box says why; PORT can choose another port
+//     writing PORT.DAT at exit  a box says why; the old file stays whole
+//     reading PORT.DAT          defaults and the port dialog; the reason is logged
+//     the file dialog           a save's reason shows in a box; a load shows
+//                               "!! non file !!" and its reason is logged
+// - Everything else reaches the handler boundary (fatal.h): the one error report, then
+//   the process ends at once.
+// - What happens to the platform without an operation failing (a line error, a hang-up)
+//   reaches the program through its interface as an event; it may also be logged
+//   (log.h), which is never the only way it is told.
 #pragma once
 
 #include <stdexcept>
@@ -33,6 +51,7 @@ constexpr int DeviceUnavailable = 68;
 constexpr int PermissionDenied = 70;
 constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
+constexpr int NoSuchElement = 340;  // a control array has no element of that index
 constexpr int InvalidPropertyValue = 380;
 constexpr int InvalidPortNumber = 8002;
 constexpr int PortAlreadyOpen = 8005;

@@ -1,10 +1,10 @@
 #include "platform/fatal.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
 #include "platform/error.h"
+#include "platform/log.h"
 
 namespace platform {
 
@@ -15,11 +15,11 @@ bool g_failing = false;
 [[noreturn]] void fail(int number, const std::string& description) noexcept {
     // The report is modal: nothing may run while it is open, the program is ending.
     g_failing = true;
+    logLine("error " + std::to_string(number) + ": " + description);
     try {
         if (g_report) g_report(number, description);
     } catch (...) {
     }
-    std::fprintf(stderr, "error %d: %s\n", number, description.c_str());
     std::_Exit(EXIT_FAILURE);
 }
 }  // namespace

@@ -1,30 +1,46 @@
 // Reading "PORT.DAT" at start-up and writing it at shut-down.
+#include <optional>
+
 #include "main_window/vorbix_loader.h"
 #include "platform/error.h"
+#include "platform/log.h"
 #include "port_settings/settings_format.h"
 
 namespace {
+
 constexpr const char* SettingsFile = "PORT.DAT";
+
+// The settings the file holds, or nothing when it cannot be read; the reason is logged.
+std::optional<settings::PortSettings> readSettings(platform::Files& files, int16_t& fileNo) {
+    std::optional<settings::PortSettings> s;
+    std::string why = std::string(SettingsFile) + ": not a settings file";
+    try {
+        fileNo = files.freeFile();
+        files.openInput(fileNo, SettingsFile);
+        try {
+            s = settings::parse(files.readAll(fileNo));
+        } catch (const platform::RuntimeError& e) {
+            why = e.description();
+        }
+        // Only our own number: when freeFile failed it may still name someone else's file.
+        files.close(fileNo);
+    } catch (const platform::RuntimeError& e) {
+        why = e.description();
+    }
+    if (!s) platform::logLine(why + "; using the defaults");
+    return s;
 }
 
+}  // namespace
+
 void VorbixLoader::LoadPortSettings() {
-    bool opened = false;
-    try {
-        SettingsFileNo = files.freeFile();
-        files.openInput(SettingsFileNo, SettingsFile);
-        opened = true;
-        auto s = settings::parse(files.readAll(SettingsFileNo));
-        if (!s) throw platform::RuntimeError(platform::err::InputPastEnd, "Bad settings file");
+    if (auto s = readSettings(files, SettingsFileNo)) {
         PORT_NO = s->port;
         BPS_ = std::move(s->bps);
         PASS_NAME = std::move(s->folder);
-        files.close(SettingsFileNo);
         return;
-    } catch (const platform::RuntimeError&) {
-        // Any unreadable file means first-run defaults and asking for the port.
     }
-    // Only our own number: when freeFile failed it may still name someone else's file.
-    if (opened) files.close(SettingsFileNo);
+    // Any unreadable file means first-run defaults and asking for the port.
     PORT_NO = 1;
     BPS_ = "57600";
     PASS_NAME = fileSystem.currentDirectory();
@@ -36,7 +52,7 @@ void VorbixLoader::SavePortSettings() {
     files.openOutput(SettingsFileNo, SettingsFile);
     try {
         files.print(SettingsFileNo, settings::format({PORT_NO, BPS_, PASS_NAME}));
-    } catch (...) {
+    } catch (const platform::RuntimeError&) {
         // Left open, the part-written file would replace the old one when all files
         // are closed at shut-down.
         files.discard(SettingsFileNo);

@@ -4,6 +4,7 @@
 
 #include "main_window/vorbix_loader.h"
 #include "platform/error.h"
+#include "platform/log.h"
 
 using platform::Answer;
 using platform::Buttons;
@@ -147,7 +148,9 @@ void File_Form::load(const std::string& fullName) {
         while (!main.files.eof(RecordFileNo))
             main.Text1.setSelText(main.files.lineInput(RecordFileNo) + "\r\n");
         main.files.close(RecordFileNo);
-    } catch (const platform::RuntimeError&) {
+    } catch (const platform::RuntimeError& e) {
+        // The box says only that it failed; why is kept in the log.
+        platform::logLine("file load: " + e.description());
         main.files.discard(RecordFileNo);
         main.msgBox("!! non file !!", Icon::None);
         return;

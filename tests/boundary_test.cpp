@@ -1,5 +1,5 @@
-// The handler boundary: an error nothing trapped is reported once, and the process then
-// ends at once, with a failure and without its shut-down.
+// The handler boundary: an error nothing trapped is logged and reported once, and the
+// process then ends at once, with a failure and without its shut-down.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -24,10 +24,10 @@ void reportAndEscape(const std::function<void()>& handler) {
 TEST(HandlerBoundary, AnEscapingErrorIsReportedOnceAndEndsTheProcessAtOnce) {
     const std::pair<std::function<void()>, const char*> cases[] = {
         {[] { throw platform::RuntimeError(53, "PORT.DAT: gone"); },
-         "^report 53 PORT.DAT: gone\nerror 53: PORT.DAT: gone\n$"},
+         "^error 53: PORT.DAT: gone\nreport 53 PORT.DAT: gone\n$"},
         {[] { throw std::logic_error("no such control"); },
-         "^report 51 no such control\nerror 51: no such control\n$"},
-        {[] { throw 7; }, "^report 51 unknown error\nerror 51: unknown error\n$"},
+         "^error 51: no such control\nreport 51 no such control\n$"},
+        {[] { throw 7; }, "^error 51: unknown error\nreport 51 unknown error\n$"},
     };
     for (const auto& [handler, stderrText] : cases)
         EXPECT_EXIT(reportAndEscape(handler), testing::ExitedWithCode(EXIT_FAILURE), stderrText);

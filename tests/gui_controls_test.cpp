@@ -56,6 +56,7 @@ TEST_F(Dialog, OptionButtonsAreExclusiveAndClickOnlyForTheOperator) {
     form.option("com_no", 0).setValue(false);  // none chosen is allowed
     EXPECT_FALSE(form.option("com_no", 0).value());
     EXPECT_THROW(form.option("com_no", 12), platform::RuntimeError);
+    EXPECT_THROW(form.button("no_such"), std::logic_error);  // a fault of the program
 }
 
 TEST_F(Dialog, ComboClicksOnlyForAListChoice) {

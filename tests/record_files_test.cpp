@@ -102,7 +102,10 @@ TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
     put(at("r.txt"), "a\r\nb\r\nc\r\n");
     put(at("s.txt"), "s\r\n");
     EXPECT_TRUE(run(" LOAD", [&](fake::Form& f) {
+        testing::internal::CaptureStderr();
         enter(f, "missing");
+        // The box hides why; the log keeps it.
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("missing.txt"), std::string::npos);
         EXPECT_EQ(records.value, "keep\r\n");
         records.room = 2;
         enter(f, "r");

@@ -25,8 +25,6 @@ namespace platform::qt {
 
 namespace {
 
-constexpr int ErrNoSuchElement = 340;  // a control array has no such index
-
 int pixels(int twips) {
     return static_cast<int>(std::lround(twips / double(TwipsPerPixel)));
 }
@@ -254,7 +252,7 @@ TextBox& QtForm::textBox(const std::string& name) {
 
 OptionButton& QtForm::option(const std::string& name, int index) {
     if (d_->groups.count(name) && !d_->controls.count({name, index}))
-        throw RuntimeError(ErrNoSuchElement,
+        throw RuntimeError(err::NoSuchElement,
                            "Control array element '" + std::to_string(index) + "' doesn't exist");
     return d_->find<QtOption>(name, index);
 }

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -120,14 +121,19 @@ class Form : public platform::Form {
   public:
     Form(const platform::FormTable& table, Log* log);
 
-    // The control by name, and index for control arrays; a missing one is an error of
-    // the run time, as a missing array element is.
+    // The control by name, and index for control arrays. As in the Qt forms (see
+    // platform/error.h): a missing element of an array is a run-time error, a missing
+    // control a fault of the program.
     template <class T>
     T& get(const std::string& name, int index = -1) {
         auto it = controls.find(key(name, index));
         T* c = it == controls.end() ? nullptr : dynamic_cast<T*>(it->second.get());
-        if (!c) throw platform::RuntimeError(340, "Control array element doesn't exist");
-        return *c;
+        if (c) return *c;
+        if (index >= 0 && groups.count(name))
+            throw platform::RuntimeError(
+                platform::err::NoSuchElement,
+                "Control array element '" + std::to_string(index) + "' doesn't exist");
+        throw std::logic_error("the window has no such control: " + name);
     }
     static std::string key(const std::string& name, int index) {
         return index < 0 ? name : name + "(" + std::to_string(index) + ")";

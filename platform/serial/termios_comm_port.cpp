@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -14,71 +13,20 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/error.h"
 #include "platform/fatal.h"
 #include "platform/serial/settings_text.h"
+#include "platform/serial/speeds.h"
+#include "platform/serial/uucp_lock.h"
 #include "platform/serial_device.h"
 
 namespace platform {
 
 namespace {
 
-struct Speed {
-    unsigned baud;
-    speed_t constant;
-};
-
-// Speed 0 is left out on purpose: on a terminal it means "hang up" and drops DTR.
-constexpr Speed Speeds[] = {
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},
-    {150, B150},         {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
-};
-
-std::optional<speed_t> speedConstant(unsigned baud) {
-    for (const auto& s : Speeds)
-        if (s.baud == baud) return s.constant;
-    return std::nullopt;
-}
-
 constexpr auto OutputTimeout = std::chrono::seconds(2);
 constexpr size_t MaxPendingEvents = 1024;  // line errors nobody reads are dropped beyond
-
-std::string baseName(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The pid in a UUCP lock file (ASCII, or the old 4-byte binary form); 0 when it holds
-// none, -1 when it exists but cannot be read, so it cannot be judged stale.
-pid_t lockHolder(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return errno == ENOENT ? 0 : -1;
-    char text[32] = {};
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (n < 0) return -1;
-    if (n == 4 && !(text[0] == ' ' || (text[0] >= '0' && text[0] <= '9'))) {
-        int32_t binary = 0;
-        std::memcpy(&binary, text, sizeof binary);
-        return binary > 0 ? binary : 0;
-    }
-    char* end = nullptr;
-    const long pid = std::strtol(text, &end, 10);
-    return pid > 0 && pid <= 0x3fffffff ? static_cast<pid_t>(pid) : 0;
-}
-
-bool alive(pid_t pid) {
-    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-}
 
 // Closes a descriptor unless released, so a failing open leaves nothing behind.
 struct FdGuard {
@@ -97,7 +45,7 @@ struct FdGuard {
 
 std::optional<unsigned> settingsSpeed(std::string_view s) {
     const auto baud = serial::settingsBaud(s);
-    if (!baud || !speedConstant(*baud)) return std::nullopt;
+    if (!baud || !serial::speedConstant(*baud)) return std::nullopt;
     return baud;
 }
 
@@ -184,7 +132,7 @@ void TermiosCommPort::applySettings(int fd) const {
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    const speed_t speed = *speedConstant(speed_);
+    const speed_t speed = *serial::speedConstant(speed_);
     ::cfsetispeed(&t, speed);
     ::cfsetospeed(&t, speed);
     if (::tcsetattr(fd, TCSANOW, &t) != 0)
@@ -197,58 +145,14 @@ void TermiosCommPort::applySettings(int fd) const {
             name() + ": " + device_ + " does not take the speed " + std::to_string(speed_));
 }
 
-std::string TermiosCommPort::takeLockFile(const std::string& lockName,
-                                          const std::string& dev) const {
-    for (const auto& dir : lockDirs_) {
-        if (::access(dir.c_str(), W_OK) != 0) continue;
-        const std::string path = dir + "/" + lockName;
-        // Written beside and linked into place, so nobody ever reads a half-written file.
-        const std::string tmp = dir + "/LTMP." + std::to_string(::getpid());
-        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) continue;
-        char text[16];
-        const int len = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
-        const bool written = ::write(fd, text, len) == len;
-        ::close(fd);
-        if (!written) {
-            ::unlink(tmp.c_str());
-            continue;
-        }
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (::link(tmp.c_str(), path.c_str()) == 0) {
-                ::unlink(tmp.c_str());
-                return path;
-            }
-            if (errno != EEXIST) break;
-            const pid_t holder = lockHolder(path);
-            if (holder != 0 && (holder < 0 || alive(holder))) {
-                ::unlink(tmp.c_str());
-                throw RuntimeError(err::PortAlreadyOpen,
-                                   name() + ": " + dev + " is in use by " +
-                                       (holder > 0 ? "process " + std::to_string(holder)
-                                                   : "another program (" + path + ")"));
-            }
-            ::unlink(path.c_str());  // stale: its process has gone
-        }
-        ::unlink(tmp.c_str());
-        return "";
-    }
-    return "";
-}
-
 void TermiosCommPort::open() {
     if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
     const std::string dev = serialDevice(port_);
-    const std::string lockName = "LCK.." + baseName(dev);
 
     // A lock file of a live process keeps us off the device before we touch it at all.
-    for (const auto& dir : lockDirs_) {
-        const pid_t holder = lockHolder(dir + "/" + lockName);
-        if (holder > 0 && alive(holder))
-            throw RuntimeError(
-                err::PortAlreadyOpen,
-                name() + ": " + dev + " is in use by process " + std::to_string(holder));
-    }
+    if (const pid_t holder = serial::lockHolder(lockDirs_, dev))
+        throw RuntimeError(err::PortAlreadyOpen,
+                           name() + ": " + dev + " is in use by process " + std::to_string(holder));
 
     FdGuard guard{::open(dev.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)};
     if (guard.fd < 0) {
@@ -268,7 +172,7 @@ void TermiosCommPort::open() {
     }
     device_ = dev;
     applySettings(guard.fd);
-    lockFile_ = takeLockFile(lockName, dev);
+    lockFile_ = serial::takeLock(lockDirs_, dev, name());
 
     fd_ = guard.release();
     ::tcflush(fd_, TCIFLUSH);
@@ -293,7 +197,7 @@ void TermiosCommPort::close() {
         notifier_.reset();
     ::close(fd_);  // also drops the advisory lock
     fd_ = -1;
-    if (!lockFile_.empty() && lockHolder(lockFile_) == ::getpid()) ::unlink(lockFile_.c_str());
+    serial::releaseLock(lockFile_);
     lockFile_.clear();
     decoder_.reset();
     taken_ = 0;

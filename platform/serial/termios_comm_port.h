@@ -57,7 +57,6 @@ class TermiosCommPort : public CommPort {
     void open();
     void close();
     void applySettings(int fd) const;
-    std::string takeLockFile(const std::string& lockName, const std::string& dev) const;
     void onReadable();
     void watch();          // watches the descriptor while the buffer has room
     bool readAvailable();  // true when the device has gone away

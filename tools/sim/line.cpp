@@ -8,25 +8,13 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/serial/speeds.h"
+
 namespace sim {
 
 namespace {
 [[noreturn]] void fail(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
-}
-
-speed_t speedCode(long bps) {
-    switch (bps) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
-    }
 }
 }  // namespace
 
@@ -91,8 +79,10 @@ Line openPty() {
 }
 
 Line openDevice(const std::string& path, long speed) {
-    const speed_t code = speedCode(speed);
-    if (code == B0) {
+    const auto code = speed > 0 && speed <= 4'000'000
+                          ? platform::serial::speedConstant(static_cast<unsigned>(speed))
+                          : std::nullopt;
+    if (!code) {
         errno = EINVAL;
         fail("speed " + std::to_string(speed));
     }
@@ -105,8 +95,8 @@ Line openDevice(const std::string& path, long speed) {
     t.c_cflag &= ~(PARENB | CSTOPB | CSIZE | CRTSCTS);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~(IXON | IXOFF | IXANY);
-    cfsetispeed(&t, code);
-    cfsetospeed(&t, code);
+    cfsetispeed(&t, *code);
+    cfsetospeed(&t, *code);
     if (tcsetattr(fd, TCSANOW, &t) != 0) fail(path);
     tcflush(fd, TCIOFLUSH);
     return line;

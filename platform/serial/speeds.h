@@ -1,0 +1,32 @@
+// The line speeds a terminal device takes, for the port and the logger simulator alike.
+#pragma once
+
+#include <termios.h>
+
+#include <optional>
+
+namespace platform::serial {
+
+// The termios constant for `baud` bit/s, or nothing for a speed the system has none for.
+// Speed 0 is left out on purpose: on a terminal it means "hang up" and drops DTR.
+inline std::optional<speed_t> speedConstant(unsigned baud) {
+    struct Speed {
+        unsigned baud;
+        speed_t constant;
+    };
+    static constexpr Speed Speeds[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const auto& s : Speeds)
+        if (s.baud == baud) return s.constant;
+    return std::nullopt;
+}
+
+}  // namespace platform::serial

@@ -26,7 +26,7 @@ main_window/vorbix_loader.cpp|    MSComm1.output("\r");\n|| opening the link sen
 download/download.cpp|step([&] { Text1.setSelText(listed); });|Text1.setSelText(listed);| a listing error escapes the receive step
 download/download.cpp|case platform::comm::EvRxParity: RxError = -1; break;|case platform::comm::EvRxParity: break;| line errors do not mark the line
 download/download.cpp|    if (TimeoutTicks != 0) return;|    if (TimeoutTicks > 1) return;| the watchdog ends one tick early
-download/download.cpp|RxLineLimit - RxLine.size()|std::string::npos| an endless line is kept whole
+download/download.cpp|if (RxLine.size() < RxLineLimit) RxLine.append(|RxLine.append(| an endless line is kept whole
 download/frame_check.cpp|if ((sum & 255u) != k)|if ((sum & 127u) != k)| the checksum ignores the top bit
 platform/files.cpp|            syncFolderOf(f.target);\n|| the folder is not synced after a save
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success
@@ -37,6 +37,7 @@ port_settings/settings_format.cpp|    if (v > INT16_MAX) return std::nullopt;\n|
 port_settings/settings_file.cpp|    BPS_ = "57600";|    BPS_ = "9600";| the wrong default speed
 record_files/file_commands.cpp|    SettingsChanged = -1;\n|| "file save" does not mark the settings for writing
 record_files/file_form.cpp|        main.Text1.setText("");\n|| a load adds to the records instead of replacing them
+record_files/file_form.cpp|        platform::logLine("file load: " + e.description());\n|| a failed load loses its reason
 EOF
 
 rm -rf "$copy"
@@ -68,7 +69,7 @@ while IFS='|' read -r file from to what; do
     echo "mutant $total ($file):$what: does not build; update the list" >&2
     exit 1
   fi
-  if timeout 300 "$build/unit_tests" --gtest_brief=1 >/dev/null 2>&1; then
+  if (timeout 300 "$build/unit_tests" --gtest_brief=1) >/dev/null 2>&1; then
     survivors+=("$file:$what")
   else
     caught=$((caught + 1))

@@ -10,6 +10,7 @@ namespace platform {
 
 namespace comm {
 constexpr int16_t EvReceive = 2;
+constexpr int16_t EvHangUp = 5;  // the device went away (carrier lost, adapter unplugged); closed
 constexpr int16_t EvCtsTimeout = 1002;
 constexpr int16_t EvFrame = 1004;
 constexpr int16_t EvOverrun = 1006;
@@ -32,7 +33,8 @@ class CommPort {
     virtual int16_t commEvent() const = 0;
 
     // Raised once for every event, on the program's thread; while characters remain
-    // unread after a receive event, another one follows.
+    // unread after a receive event, another one follows. A hang-up is raised after the
+    // port has closed.
     Handler onComm;
 };
 

@@ -153,6 +153,14 @@ TEST_F(SerialPort, ALockFileIsHeldWhileOpenAndALiveOneKeepsThePortClosed) {
     EXPECT_THROW(other.setPortOpen(true), RuntimeError);
 }
 
+TEST_F(SerialPort, AHangUpClosesThePortAndIsToldAsAnEvent) {
+    port_.setPortOpen(true);
+    ::close(master_);  // the logger's end goes away
+    master_ = -1;
+    ASSERT_TRUE(runUntil([&] { return !port_.portOpen(); }));
+    EXPECT_EQ(events_, Events{comm::EvHangUp});
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

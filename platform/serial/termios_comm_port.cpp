@@ -1,3 +1,34 @@
+// Principles of operation
+//
+// Bytes flow one way: descriptor, line decoder, input buffer, one event per character.
+//
+// - The descriptor is open non-blocking, raw 8N1 with PARMRK: the kernel marks a
+//   character received with a framing or parity error (or a break) in the byte stream
+//   itself. A QSocketNotifier on the opening thread says when bytes wait; the port has no
+//   thread of its own.
+// - On each wake-up (onReadable) readAvailable() reads no more than the input buffer has
+//   room for (InBufferSize unread bytes), and the LineDecoder splits it into data bytes
+//   and the places of line errors. The rest waits with the driver, which throttles the
+//   sender; only the driver ever loses bytes, and its counters (TIOCGICOUNT) turn that
+//   into an overrun or buffer-overflow event at the place reached.
+// - store() appends the data to the input buffer (buf_; input() reads it from head_ on)
+//   and queues each error with its stream position: the number of bytes before it since
+//   the port opened (taken_ counts those input() has taken).
+// - deliver() raises the events. A queued error is raised once every byte before it has
+//   been read, so the program sees it between the two characters it came between and it
+//   marks the line it belongs to. Otherwise a receive event follows while at least
+//   RThreshold bytes are unread; a handler that reads nothing ends the round.
+// - Notifier on and off (watch()): off while the buffer is full, on again once input()
+//   has made room. While the port's handler runs (notifierDepth_ > 0) it may run a nested
+//   event loop (a modal box); a wake-up inside it only switches the notifier off, so
+//   nothing of the port runs re-entered, and the outer wake-up switches it on as it ends.
+// - Generations: opening and closing each start a new generation. A handler may close or
+//   reopen the port; deliver() and onReadable() stop as soon as the generation changes,
+//   so nothing of an old descriptor reaches the program. Closed inside its own
+//   activation, the notifier is deleted later.
+// - A hang-up (end of file, an I/O error, or a hang-up with nothing to read) closes the
+//   port once the bytes read before it are delivered; the program is then told with an
+//   EvHangUp event, and the log says so.
 #include "platform/serial/termios_comm_port.h"
 
 #include <fcntl.h>
@@ -12,10 +43,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 
 #include "platform/error.h"
 #include "platform/fatal.h"
+#include "platform/log.h"
 #include "platform/serial/settings_text.h"
 #include "platform/serial/speeds.h"
 #include "platform/serial/uucp_lock.h"
@@ -221,9 +252,10 @@ void TermiosCommPort::onReadable() {
     const bool gone = readAvailable();
     deliver();
     if (gone && generation == generation_) {
-        std::fprintf(stderr, "%s: %s has gone away; port closed\n", name().c_str(),
-                     device_.c_str());
+        logLine(name() + ": " + device_ + " has gone away; port closed");
         close();
+        event_ = comm::EvHangUp;
+        runHandler(onComm);
     }
     --notifierDepth_;
     // Also a port reopened by the handler: its events waited for this one to end.

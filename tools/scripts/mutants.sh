@@ -45,7 +45,7 @@ mkdir -p "$copy"
 git ls-files -z | xargs -0 cp --parents -t "$copy"
 cmake -S "$copy" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVL_GUI=OFF -DVL_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target unit_tests >/dev/null
-"$build/unit_tests" --gtest_brief=1 >/dev/null || { echo "the unit tests fail without any fault" >&2; exit 1; }
+"$build/unit_tests" --gtest_brief=1 >/dev/null 2>&1 || { echo "the unit tests fail without any fault" >&2; exit 1; }
 
 # plant FILE FROM TO: replaces the one occurrence of FROM; fails when there is not exactly one.
 plant() {

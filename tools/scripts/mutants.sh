@@ -26,7 +26,7 @@ main_window/vorbix_loader.cpp|    MSComm1.output("\r");\n|| opening the link sen
 download/download.cpp|step([&] { Text1.setSelText(listed); });|Text1.setSelText(listed);| a listing error escapes the receive step
 download/download.cpp|case platform::comm::EvRxParity: RxError = -1; break;|case platform::comm::EvRxParity: break;| line errors do not mark the line
 download/download.cpp|    if (TimeoutTicks != 0) return;|    if (TimeoutTicks > 1) return;| the watchdog ends one tick early
-download/download.cpp|if (RxLine.size() < RxLineLimit) RxLine.append(|RxLine.append(| an endless line is kept whole
+download/download.cpp|if (RxLine.size() < RxLineLimit) RxLine.append(in, 0, RxLineLimit - RxLine.size());|RxLine += in;| an endless line is kept whole
 download/frame_check.cpp|if ((sum & 255u) != k)|if ((sum & 127u) != k)| the checksum ignores the top bit
 platform/files.cpp|            syncFolderOf(f.target);\n|| the folder is not synced after a save
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success

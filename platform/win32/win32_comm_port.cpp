@@ -1,9 +1,9 @@
 #include "platform/win32/win32_comm_port.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/error.h"
+#include "platform/log.h"
 #include "platform/serial/settings_text.h"
 #include "platform/serial_device.h"
 #include "platform/win32/wide.h"
@@ -205,8 +205,8 @@ void Win32CommPort::close() {
 
 void Win32CommPort::hangUp(DWORD error) {
     // Reported once; the port stays closed until "down load" or PORT opens it again.
-    std::fprintf(stderr, "%s: %s has gone away (error %lu); port closed\n", name().c_str(),
-                 serialDevice(port_).c_str(), static_cast<unsigned long>(error));
+    logLine(name() + ": " + serialDevice(port_) + " has gone away (error " + std::to_string(error) +
+            "); port closed");
     close();
 }
 

@@ -24,7 +24,6 @@ namespace {
 
 constexpr wchar_t FormClass[] = L"VorbixLoaderForm";
 constexpr int FirstId = 100;  // clear of IDOK and IDCANCEL, which dialog keys send
-constexpr int ErrNoSuchElement = 340;
 
 void raiseEvent(const Handler& handler) {
     if (!handler || eventsStopped()) return;
@@ -316,7 +315,7 @@ class Win32Form : public Form {
     TextBox& textBox(const std::string& n) override { return find<TextBox>(n); }
     OptionButton& option(const std::string& n, int i) override {
         if (groups_.count(n) && !controls_.count({n, i}))
-            throw RuntimeError(ErrNoSuchElement,
+            throw RuntimeError(err::NoSuchElement,
                                "Control array element '" + std::to_string(i) + "' doesn't exist");
         return find<OptionControl>(n, i);
     }

@@ -14,6 +14,8 @@ constexpr Handle NoHandle = -1;
 // Opens an existing regular file for reading; anything else (a folder, a pipe, a device)
 // is refused without blocking.
 Handle openInput(const std::string& path);
+// The size of an open file in bytes.
+int64_t sizeOf(Handle h, const std::string& what);
 
 // An output file under construction: written to `temp` beside `target`.
 struct Output {
@@ -22,7 +24,8 @@ struct Output {
     std::string temp;
 };
 // Creates the temporary file for `name` (through links to their target; a new file
-// keeps the mode of the one it replaces).
+// keeps the mode of the one it replaces). Its name has a fixed length, so any name the
+// file system takes for the target will do.
 Output createOutput(const std::string& name);
 
 // Reads up to `size` bytes; 0 at the end.

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <algorithm>
+
 #include "platform/error.h"
 #include "platform/file_io.h"
 
@@ -12,6 +14,8 @@ struct Files::File {
     std::string buf;  // input: bytes read, not yet consumed from `pos`; output: pending
     size_t pos = 0;
     bool atEnd = false;
+    int64_t left = 0;  // input: bytes not yet read of what the file held when opened
+    int64_t length = 0;
 };
 
 Files::Files() = default;
@@ -37,7 +41,19 @@ void Files::openInput(int16_t n, const std::string& path) {
     if (open_.count(n)) throw RuntimeError(err::FileAlreadyOpen, "File already open");
     auto f = std::make_unique<File>();
     f->in = io::openInput(path);
+    try {
+        f->left = f->length = io::sizeOf(f->in, path);
+    } catch (...) {
+        io::close(f->in);
+        throw;
+    }
     open_[n] = std::move(f);
+}
+
+int64_t Files::lof(int16_t n) {
+    File& f = get(n);
+    if (f.output) throw RuntimeError(err::BadFileMode, "Bad file mode");
+    return f.length;
 }
 
 void Files::openOutput(int16_t n, const std::string& name) {
@@ -68,8 +84,10 @@ void Files::fill(File& f) {
         f.pos = 0;
     }
     char chunk[1 << 16];
-    const size_t r = io::read(f.in, chunk, sizeof chunk, "read");
-    if (r == 0) f.atEnd = true;
+    const auto want = static_cast<size_t>(std::min<int64_t>(f.left, sizeof chunk));
+    const size_t r = want == 0 ? 0 : io::read(f.in, chunk, want, "read");
+    if (r == 0) f.atEnd = true;  // also when the file shrank meanwhile
+    f.left -= static_cast<int64_t>(r);
     f.buf.append(chunk, r);
 }
 

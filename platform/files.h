@@ -1,6 +1,7 @@
 // Sequential files by number, opened just before use and closed right after.
 // An output file is written to a temporary file beside its target and renamed over it
-// when closed, so a failure never leaves a truncated file behind.
+// when closed, so a failure never leaves a truncated file behind. The temporary file's
+// name has a fixed length: any name the file system takes for the target will do.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,11 @@ class Files {
     Files& operator=(const Files&) = delete;
 
     int16_t freeFile() const;  // the lowest number not open
+    // An input file is read as it was when opened: bytes appended later (a file still
+    // being written) are not read, so reading always ends.
     void openInput(int16_t n, const std::string& path);
+    // The length in bytes of an input file as opened: all that reading it returns.
+    int64_t lof(int16_t n);
     void openOutput(int16_t n, const std::string& path);
     void print(int16_t n, std::string_view bytes);
     std::string readAll(int16_t n);

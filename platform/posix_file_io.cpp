@@ -39,6 +39,12 @@ Handle openInput(const std::string& path) {
     return fd;
 }
 
+int64_t sizeOf(Handle h, const std::string& what) {
+    struct stat st {};
+    if (::fstat(static_cast<int>(h), &st) != 0) throw fromErrno(errno, what);
+    return st.st_size;
+}
+
 Output createOutput(const std::string& name) {
     // Replacing a link's target, not the link; a new file keeps the old one's mode.
     std::string path = name;
@@ -54,7 +60,7 @@ Output createOutput(const std::string& name) {
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
         throw RuntimeError(err::PathFileAccess, name + ": is a folder");
-    std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
+    std::string temp = (slash == std::string::npos ? std::string() : dir) + ".vorbixloader-XXXXXX";
     std::vector<char> tempName(temp.begin(), temp.end());
     tempName.push_back('\0');
     int fd = ::mkostemp(tempName.data(), O_CLOEXEC);

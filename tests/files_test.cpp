@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -53,6 +55,39 @@ TEST(Files, SavingOverALinkOrAModeKeepsThemAndAPipeDoesNotHang) {
     ASSERT_EQ(::mkfifo("pipe.txt", 0600), 0);
     EXPECT_THROW(files.openInput(2, "pipe.txt"), platform::RuntimeError);
     EXPECT_FALSE(files.isOpen(2));
+}
+
+TEST(Files, InputEndsAtWhatTheFileHeldWhenOpenedWhileAWriterKeepsAppending) {
+    support::ScratchDir dir;
+    std::string records;
+    for (int i = 0; i < 20000; ++i) records += std::to_string(i) + "  12.345\r\n";
+    std::ofstream("grow.txt", std::ios::binary) << records;
+    platform::Files files;
+    files.openInput(1, "grow.txt");
+    std::ofstream out("grow.txt", std::ios::binary | std::ios::app);
+    out << "torn" << std::flush;  // whatever the writer's pace, some comes after the open
+    std::atomic<bool> done = false;
+    std::thread writer([&] {
+        // Bounded, so a reader that never stops fails instead of filling the disk.
+        for (int i = 0; i < 200000 && !done; ++i) out << "99  99.999\r\n" << std::flush;
+    });
+    std::string read;
+    while (!files.eof(1)) read += files.lineInput(1) + "\r\n";
+    done = true;
+    writer.join();
+    EXPECT_EQ(files.lof(1), static_cast<int64_t>(records.size()));
+    EXPECT_TRUE(read == records) << read.size();  // and the last record whole
+}
+
+TEST(Files, ATargetNameOfTheLongestLengthSaves) {
+    support::ScratchDir dir;
+    platform::Files files;
+    const std::string name = std::string(251, 'n') + ".txt";  // 255 bytes, the most ext4 takes
+    files.openOutput(1, name);
+    files.print(1, "x\r\n");
+    files.close(1);
+    EXPECT_EQ(read(name), "x\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
 }
 
 TEST(Files, ASaveIsSyncedAndThenItsFolderSoTheNewNameOutlivesACrash) {

@@ -25,6 +25,12 @@ Handle openInput(const std::string& path) {
     return reinterpret_cast<Handle>(h);
 }
 
+int64_t sizeOf(Handle h, const std::string& what) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle(h), &size)) throw win32::lastError(what);
+    return size.QuadPart;
+}
+
 Output createOutput(const std::string& name) {
     const std::wstring wide = win32::widen(name);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -35,7 +41,8 @@ Output createOutput(const std::string& name) {
     if (base.empty()) throw RuntimeError(err::PathFileAccess, name + ": no file name");
     const std::string dir = sep == std::string::npos ? std::string() : name.substr(0, sep + 1);
     for (unsigned attempt = 0;; ++attempt) {
-        const std::string temp = dir + "~" + base + "." + std::to_string(GetCurrentProcessId()) +
+        // Of a fixed length: any name the file system takes for the target will do.
+        const std::string temp = dir + "~vorbixloader." + std::to_string(GetCurrentProcessId()) +
                                  "." + std::to_string(attempt) + ".tmp";
         HANDLE h = CreateFileW(win32::widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);

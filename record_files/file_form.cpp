@@ -140,9 +140,31 @@ void File_Form::save(const std::string& fullName) {
     Me.unload();
 }
 
+namespace {
+
+// 52428800 as "52,428,800".
+std::string grouped(int64_t n) {
+    std::string digits = std::to_string(n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+    return digits;
+}
+
+}  // namespace
+
+std::string tooLargeMessage(int64_t size) {
+    return "!! file too large: " + grouped(size) + " bytes, the limit is " +
+           grouped(RecordFileLimit) + " bytes !!";
+}
+
 void File_Form::load(const std::string& fullName) {
     try {
         main.files.openInput(RecordFileNo, fullName);
+        if (const int64_t size = main.files.lof(RecordFileNo); size > RecordFileLimit) {
+            // Refused before anything is cleared: the records listed stay.
+            main.files.close(RecordFileNo);
+            main.msgBox(tooLargeMessage(size), Icon::Exclamation);
+            return;
+        }
         main.Text1.setText("");
         main.journal.allSaved();  // what the record text now holds is in this file
         while (!main.files.eof(RecordFileNo))

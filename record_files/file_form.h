@@ -48,6 +48,14 @@ class File_Form {
     void load(const std::string& fullName);
 };
 
+// The largest record file "file load" takes. A logger's whole memory, saved, is a small
+// fraction of this; anything larger is not a record file, and listing it would freeze
+// the window and take memory by the gigabyte.
+constexpr int64_t RecordFileLimit = 8 << 20;
+
+// The box refusing a file of `size` bytes: its size and the limit.
+std::string tooLargeMessage(int64_t size);
+
 // "LAP_DAT_" and the date as MM-DD-YYYY.
 std::string defaultRecordName(int year, int month, int day);
 

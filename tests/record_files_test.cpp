@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "main_window/vorbix_loader.h"
+#include "record_files/file_form.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"
 
@@ -124,6 +125,23 @@ TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
         f.fbutton("Command1").onClick();
     }));
     EXPECT_EQ(records.value, "s\r\n");
+    EXPECT_EQ(files.freeFile(), 1);
+}
+
+TEST_F(RecordFiles, FileBeyondTheLimitIsRefusedWithItsSizeAndTheRecordsKept) {
+    for (const int64_t size : {RecordFileLimit, RecordFileLimit + 1}) {
+        records.value = "keep\r\n";
+        ui.boxes.clear();
+        put(at("big.txt"), "");
+        fs::resize_file(at("big.txt"), size);  // sparse: NULs
+        const bool closed = ok(" LOAD", "big");
+        EXPECT_EQ(closed, size <= RecordFileLimit) << size;
+        EXPECT_EQ(records.value.size(), size <= RecordFileLimit ? size + 2 : 6);
+        if (size > RecordFileLimit) {
+            EXPECT_EQ(ui.boxes.at(0).text,
+                      "!! file too large: 8,388,609 bytes, the limit is 8,388,608 bytes !!");
+        }
+    }
     EXPECT_EQ(files.freeFile(), 1);
 }
 

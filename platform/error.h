@@ -22,6 +22,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -58,6 +59,10 @@ constexpr int PortAlreadyOpen = 8005;
 constexpr int PortNotOpen = 8018;
 constexpr int Internal = 51;
 }  // namespace err
+
+// Text from a file or the operator as a message quotes it: at most `limit` bytes, cut
+// with "..." (a settings field may be megabytes long).
+std::string shortened(std::string_view text, size_t limit = 80);
 
 // Maps an errno value to an error number and "what: system text".
 RuntimeError fromErrno(int errnum, const std::string& what);

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "main_window/vorbix_loader.h"
+#include "platform/serial/termios_comm_port.h"
 #include "port_settings/port_setei.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"
@@ -132,6 +133,18 @@ TEST_F(LifeCycle, EndRequestDuringDownloadClosesThePortAndWritesChangedSettings)
     EXPECT_FALSE(comm.open);
     EXPECT_TRUE(ui.ended);
     EXPECT_EQ(portDat(), "6\r\n\"19200\"\r\n\"/r\"\r\n");
+}
+
+// The box quotes a field of any length shortened; the real port is the one that checks.
+TEST(LifeCycleHugeField, TwoMegabyteSpeedIsQuotedShortened) {
+    settings_test::WorkDir dir;
+    fake::ProgramWith<platform::TermiosCommPort> p;
+    std::ofstream("PORT.DAT", std::ios::binary)
+        << "1\r\n\"" << std::string(2 << 20, '7') << "\"\r\n\"/\"\r\n";
+    p.vl.Form_Load();
+    ASSERT_EQ(p.ui.boxes.size(), 1u);
+    EXPECT_EQ(p.ui.boxes[0].text, "COM1 (/dev/ttyS0): settings \"" + std::string(77, '7') +
+                                      "...\" are not ones this port takes");
 }
 
 TEST_F(LifeCycle, UnopenablePortAtStartUpIsReportedAndTheFileKept) {

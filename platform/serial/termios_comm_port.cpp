@@ -108,7 +108,7 @@ void TermiosCommPort::setSettings(const std::string& settings) {
     const auto speed = settingsSpeed(settings);
     if (!speed)
         throw RuntimeError(err::InvalidPropertyValue, name() + " (" + serialDevice(port_) +
-                                                          "): settings \"" + settings +
+                                                          "): settings \"" + shortened(settings) +
                                                           "\" are not ones this port takes");
     const auto oldSettings = settings_;
     const auto oldSpeed = speed_;

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -21,23 +22,16 @@ std::string lockName(const std::string& device) {
     return "LCK.." + (slash == std::string::npos ? device : device.substr(slash + 1));
 }
 
-// The pid in a lock file (ASCII, or the old 4-byte binary form); 0 when it holds none,
-// -1 when it exists but cannot be read, so it cannot be judged stale.
+// The pid in a lock file; 0 when it holds none, -1 when it exists but cannot be read,
+// so it cannot be judged stale.
 pid_t pidIn(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return errno == ENOENT ? 0 : -1;
-    char text[32] = {};
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    char text[31];
+    const ssize_t n = ::read(fd, text, sizeof text);
     ::close(fd);
     if (n < 0) return -1;
-    if (n == 4 && !(text[0] == ' ' || (text[0] >= '0' && text[0] <= '9'))) {
-        int32_t binary = 0;
-        std::memcpy(&binary, text, sizeof binary);
-        return binary > 0 ? binary : 0;
-    }
-    char* end = nullptr;
-    const long pid = std::strtol(text, &end, 10);
-    return pid > 0 && pid <= 0x3fffffff ? static_cast<pid_t>(pid) : 0;
+    return lockFilePid(std::string_view(text, static_cast<size_t>(n)));
 }
 
 bool alive(pid_t pid) {
@@ -45,6 +39,22 @@ bool alive(pid_t pid) {
 }
 
 }  // namespace
+
+int lockFilePid(std::string_view bytes) {
+    char text[32] = {};  // strtol stops at the NUL after what was read
+    const size_t n = std::min(bytes.size(), sizeof text - 1);
+    std::memcpy(text, bytes.data(), n);
+    long pid = 0;
+    if (n == 4 && !(text[0] == ' ' || (text[0] >= '0' && text[0] <= '9'))) {
+        int32_t binary = 0;
+        std::memcpy(&binary, text, sizeof binary);
+        pid = binary;
+    } else {
+        pid = std::strtol(text, nullptr, 10);
+    }
+    // Beyond the kernel's limit on pids it is garbage, not a holder.
+    return pid > 0 && pid <= 0x3fffffff ? static_cast<int>(pid) : 0;
+}
 
 pid_t lockHolder(const std::vector<std::string>& dirs, const std::string& device) {
     for (const auto& dir : dirs) {

@@ -6,9 +6,14 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::serial {
+
+// The pid a lock file's bytes name (ASCII, or the old 4-byte binary form), 0 for none.
+// Only the first 31 bytes count.
+int lockFilePid(std::string_view bytes);
 
 // The live process holding `device`'s lock file in one of `dirs`, or 0 when none does.
 pid_t lockHolder(const std::vector<std::string>& dirs, const std::string& device);

@@ -29,8 +29,10 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs" -L 'unit|integration'
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVL_FUZZ=ON \
   -DVL_GUI=OFF -DVL_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$jobs" --target receive_fuzz line_decoder_fuzz
-for f in receive_fuzz line_decoder_fuzz; do
+cmake --build build-fuzz -j"$jobs" --target fuzz_all
+# Briefly each (fuzz/long.sh runs them for long): a found fault fails the run.
+while read -r f; do
   echo "== $f"
-  build-fuzz/$f -runs=100000 -max_total_time=30 2>&1 | tail -n 1
-done
+  build-fuzz/$f -runs=2000000 -max_total_time=10 -artifact_prefix=build-fuzz/ </dev/null 2>&1 |
+    tail -n 1
+done <build-fuzz/fuzz_targets.txt

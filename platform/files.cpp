@@ -7,6 +7,13 @@
 
 namespace platform {
 
+namespace {
+#ifndef VL_FILES_READ_CHUNK
+#define VL_FILES_READ_CHUNK 65536  // the fuzz target makes it small, so lines cross it often
+#endif
+constexpr size_t ReadChunk = VL_FILES_READ_CHUNK;
+}  // namespace
+
 struct Files::File {
     io::Output out;  // output: the temporary file and its target
     io::Handle in = io::NoHandle;
@@ -83,7 +90,7 @@ void Files::fill(File& f) {
         f.buf.erase(0, f.pos);
         f.pos = 0;
     }
-    char chunk[1 << 16];
+    char chunk[ReadChunk];
     const auto want = static_cast<size_t>(std::min<int64_t>(f.left, sizeof chunk));
     const size_t r = want == 0 ? 0 : io::read(f.in, chunk, want, "read");
     if (r == 0) f.atEnd = true;  // also when the file shrank meanwhile

@@ -137,7 +137,7 @@ TEST_F(LifeCycle, EndRequestDuringDownloadClosesThePortAndWritesChangedSettings)
 
 // The box quotes a field of any length shortened; the real port is the one that checks.
 TEST(LifeCycleHugeField, TwoMegabyteSpeedIsQuotedShortened) {
-    settings_test::WorkDir dir;
+    support::ScratchDir dir;
     fake::ProgramWith<platform::TermiosCommPort> p;
     std::ofstream("PORT.DAT", std::ios::binary)
         << "1\r\n\"" << std::string(2 << 20, '7') << "\"\r\n\"/\"\r\n";

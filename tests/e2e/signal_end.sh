@@ -16,13 +16,13 @@ click "$d" $(tw 5280 3360 855 375)  # OK
 wait_gone '^ SAVE$'
 
 click "$main" $(tw 120 120 1335 495)  # down load
-wait_for 10 bash -c "[ \$(grep -c '^host: OK$' '$WORK/sim.err') -ge 3 ]" ||
+wait_for 30 bash -c "[ \$(grep -c '^host: OK$' '$WORK/sim.err') -ge 3 ]" ||
   fail "the download did not start: $(tail -n 3 "$WORK/sim.err")"
 lock=/run/lock/LCK..$(basename "$(readlink -f "$SIM_DEV")")
 if [ -w /run/lock ]; then [ -e "$lock" ] || fail "no lock file $lock during the download"; fi
 
 kill -TERM "$PROGRAM"
-wait_exit 15
+wait_exit 30
 [ "$RC" = 0 ] || fail "exit status $RC"
 [ "$(cat "$WORK/PORT.DAT" 2>/dev/null)" = "$settings" ] || fail "PORT.DAT: $(od -c "$WORK/PORT.DAT")"
 [ ! -e "$lock" ] || fail "lock file $lock left behind"
@@ -37,6 +37,6 @@ kill -STOP "$PROGRAM"
 kill -INT "$PROGRAM"
 kill -TERM "$PROGRAM"
 kill -CONT "$PROGRAM"
-wait_exit 5
+wait_exit 15
 [ "$RC" -gt 128 ] || fail "exit status $RC after a second signal"
 echo "PASS SIGTERM during a download; a second signal"

@@ -1,6 +1,8 @@
 // The process: one application, one main window, run until the window is closed.
 #include <QApplication>
+#include <iostream>
 
+#include "main_window/command_line.h"
 #include "main_window/vorbix_loader.h"
 #include "platform/clock.h"
 #include "platform/fatal.h"
@@ -12,6 +14,7 @@
 #include "platform/serial/termios_comm_port.h"
 
 int main(int argc, char** argv) {
+    if (auto status = handleCommandLine(argc, argv, std::cout, std::cerr)) return *status;
     QApplication app(argc, argv);
     // The program ends only through its window's unload handler, never because a dialog
     // shown during start-up happened to be the last window open.

@@ -47,7 +47,16 @@ struct OptionButton {
     virtual void setValue(bool on) = 0;
     virtual bool value() const = 0;
     virtual void setToolTip(const std::string& tip) = 0;
-    Handler onClick;  // the operator chose this button
+    // Shows a menu of `items` by the button, item `checked` marked (-1: none); returns the
+    // index the operator chose, -1 when the menu was dismissed. A realisation without
+    // menus offers none.
+    virtual int popupMenu(const std::vector<std::string>& items, int checked) {
+        (void)items;
+        (void)checked;
+        return -1;
+    }
+    Handler onClick;        // the operator chose this button
+    Handler onContextMenu;  // the operator asked for its menu (right-click, the menu key)
 };
 
 struct ComboBox {

@@ -24,6 +24,9 @@ class FileSystem {
 
     // The process's current directory as a full path.
     virtual std::string currentDirectory() const = 0;
+    // Where to offer saving before the operator chose a folder: the user's documents
+    // folder, else the home folder, else the current directory.
+    virtual std::string documentsFolder() const = 0;
     // `path` made full against the current directory, without a trailing separator
     // (except at the top of a place).
     virtual std::string absolute(const std::string& path) const = 0;

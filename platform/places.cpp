@@ -110,4 +110,25 @@ std::string placeOf(const std::string& path) {
     return placeOf(path, places());
 }
 
+std::string documentsFolderIn(const std::string& userDirs, const std::string& home) {
+    // Lines of the form XDG_DOCUMENTS_DIR="$HOME/Documents": a full path or one under
+    // $HOME, quoted; "$HOME/" alone means no folder of its own.
+    constexpr std::string_view Key = "XDG_DOCUMENTS_DIR=\"";
+    std::istringstream in(userDirs);
+    std::string line, found;
+    while (std::getline(in, line)) {
+        if (line.rfind(Key, 0) != 0) continue;
+        const auto end = line.find('"', Key.size());
+        if (end == std::string::npos) continue;
+        std::string value = line.substr(Key.size(), end - Key.size());
+        if (value.rfind("$HOME", 0) == 0)
+            value = home + value.substr(5);
+        else if (value.empty() || value[0] != '/')
+            continue;
+        while (value.size() > 1 && value.back() == '/') value.pop_back();
+        found = value;  // the last line counts, as for the shell that reads the file
+    }
+    return found.empty() ? home : found;
+}
+
 }  // namespace platform

@@ -17,4 +17,8 @@ std::string placeOf(const std::string& path);
 std::vector<std::string> placesIn(const std::string& mounts);
 std::string placeOf(const std::string& path, const std::vector<std::string>& among);
 
+// The documents folder named by `userDirs`, the text of a user-dirs.dirs file, for the
+// home folder `home`; `home` itself when it names none.
+std::string documentsFolderIn(const std::string& userDirs, const std::string& home);
+
 }  // namespace platform

@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -55,6 +58,20 @@ class PosixFileSystem : public FileSystem {
         std::error_code ec;
         auto p = std::filesystem::current_path(ec);
         return ec ? std::string(".") : p.string();
+    }
+
+    std::string documentsFolder() const override {
+        const char* h = std::getenv("HOME");
+        if (!h || h[0] != '/') return currentDirectory();
+        const std::string home = h;
+        const char* c = std::getenv("XDG_CONFIG_HOME");
+        const std::string config = c && c[0] == '/' ? c : home + "/.config";
+        std::ifstream in(config + "/user-dirs.dirs");
+        std::ostringstream text;
+        if (in) text << in.rdbuf();
+        const std::string docs = documentsFolderIn(text.str(), home);
+        if (kind(docs) == FileKind::Folder) return docs;
+        return kind(home) == FileKind::Folder ? home : currentDirectory();
     }
 
     std::string absolute(const std::string& path) const override {

@@ -1,35 +1,164 @@
 #include "platform/serial_device.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 namespace platform {
 
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string comName(int16_t n) {
+    return "COM" + std::to_string(n);
+}
+
+bool isCharDevice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+// A ttyS node answers TIOCGSERIAL for every possible port; only those with a UART found
+// behind them are ports at all.
+bool hasUart(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    serial_struct info{};
+    const bool uart = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
+    ::close(fd);
+    return uart;
+}
+
+// The number after the name's letters, for sorting ttyS2 before ttyS10.
+long trailingNumber(const std::string& name) {
+    const auto digits = name.find_first_of("0123456789");
+    return digits == std::string::npos ? -1 : std::strtol(name.c_str() + digits, nullptr, 10);
+}
+
+}  // namespace
+
 std::string serialDevice(int16_t n) {
-    const std::string link = "COM" + std::to_string(n);
+    const std::string link = comName(n);
     std::error_code ec;
-    if (std::filesystem::is_symlink(link, ec)) {
+    if (fs::is_symlink(link, ec)) {
         // The device itself, through any further links (/dev/serial/by-id/...): its own
         // name is the one other programs lock.
-        auto device = std::filesystem::canonical(link, ec);
+        auto device = fs::canonical(link, ec);
         if (!ec) return device.string();
-        auto target = std::filesystem::read_symlink(link, ec);
+        auto target = fs::read_symlink(link, ec);
         if (!ec) {
             // A relative target is relative to the link's folder, the current one.
             return target.is_absolute() ? target.string()
-                                        : (std::filesystem::current_path(ec) / target).string();
+                                        : (fs::current_path(ec) / target).string();
         }
     }
     return "/dev/ttyS" + std::to_string(n - 1);
 }
 
+std::string comLinkTarget(int16_t n, const std::string& folder) {
+    std::error_code ec;
+    const auto target = fs::read_symlink(fs::path(folder) / comName(n), ec);
+    return ec ? "" : target.string();
+}
+
 std::string describeSerialPort(int16_t n) {
     const std::string dev = serialDevice(n);
-    struct stat st {};
-    const bool present = ::stat(dev.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-    return "COM" + std::to_string(n) + ": " + dev + (present ? " (present)" : " (not present)");
+    const std::string link = comLinkTarget(n);
+    const std::string state = isCharDevice(dev) ? "present" : "not present";
+    if (!link.empty() && link != dev)
+        return comName(n) + ": " + link + " (" + dev + ", " + state + ")";
+    return comName(n) + ": " + dev + " (" + state + ")";
+}
+
+std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot) {
+    std::vector<SerialChoice> adapters, uarts;
+    std::error_code ec;
+    const fs::path byId = fs::path(devRoot) / "serial" / "by-id";
+    for (fs::directory_iterator it(byId, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path link = it->path();
+        const auto target = fs::read_symlink(link, ec);
+        if (ec || !fs::exists(link, ec)) {  // left behind by an adapter just pulled
+            ec.clear();
+            continue;
+        }
+        adapters.push_back(
+            {link.string(), link.filename().string() + " (" + target.filename().string() + ")"});
+    }
+    ec.clear();
+    for (fs::directory_iterator it(devRoot, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("ttyS", 0) != 0 || !hasUart(it->path().string())) continue;
+        uarts.push_back({it->path().string(), it->path().string()});
+    }
+    std::sort(adapters.begin(), adapters.end(),
+              [](const auto& a, const auto& b) { return a.label < b.label; });
+    std::sort(uarts.begin(), uarts.end(), [](const auto& a, const auto& b) {
+        return trailingNumber(a.path) < trailingNumber(b.path);
+    });
+    adapters.insert(adapters.end(), uarts.begin(), uarts.end());
+    return adapters;
+}
+
+void pointComLink(int16_t n, const std::string& target, const std::string& folder) {
+    const fs::path link = fs::path(folder) / comName(n);
+    if (target.empty()) {
+        if (::unlink(link.c_str()) != 0 && errno != ENOENT)
+            throw fromErrno(errno, "cannot remove " + comName(n));
+        return;
+    }
+    // rename() replaces the old link atomically: the port never points nowhere, and a
+    // failure leaves the old link as it was.
+    const fs::path fresh = fs::path(folder) / ("." + comName(n) + ".new");
+    ::unlink(fresh.c_str());
+    if (::symlink(target.c_str(), fresh.c_str()) != 0)
+        throw fromErrno(errno, "cannot point " + comName(n) + " at " + target);
+    if (::rename(fresh.c_str(), link.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(fresh.c_str());
+        throw fromErrno(e, "cannot point " + comName(n) + " at " + target);
+    }
+}
+
+RuntimeError openFailure(int16_t n, const std::string& dev, int errnum) {
+    const std::string what = comName(n) + ": cannot open " + dev;
+    const std::string choose = "Right-click \"" + std::string(n < 10 ? "com " : "com") +
+                               std::to_string(n) +
+                               "\" in the PORT dialog to choose another device.";
+    if (errnum == EACCES || errnum == EPERM) {
+        struct stat st {};
+        const group* g = ::stat(dev.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
+        // Joining the device's group helps only when that group may open it, and never
+        // means joining root's.
+        if (g && st.st_gid != 0 && (st.st_mode & S_IRWXG) == (S_IRGRP | S_IWGRP)) {
+            const std::string group = g->gr_name;
+            return RuntimeError(err::PermissionDenied,
+                                comName(n) + ": " + dev + ": permission denied. Add your user " +
+                                    "to the group '" + group + "' (sudo adduser $USER " + group +
+                                    "), then log out and in again.");
+        }
+        return RuntimeError(err::PermissionDenied,
+                            comName(n) + ": " + dev + ": permission denied. " + choose);
+    }
+    if (errnum == ENOENT || errnum == ENXIO || errnum == ENODEV) {
+        const std::string link = comLinkTarget(n);
+        const std::string where =
+            link.empty() ? "there is no link " + comName(n) + " here, so it means " + dev
+                         : comName(n) + " points to " + link;
+        return RuntimeError(err::InvalidPortNumber,
+                            comName(n) + ": the device is not present (" + where + "). " + choose);
+    }
+    RuntimeError error = fromErrno(errnum, what);
+    if (errnum == EBUSY) return RuntimeError(err::PortAlreadyOpen, error.description());
+    return error;
 }
 
 }  // namespace platform

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/error.h"
 
 namespace platform {
 
@@ -9,7 +12,32 @@ namespace platform {
 // directory points, else /dev/ttyS<n-1>.
 std::string serialDevice(int16_t n);
 
-// "COM5: /dev/ttyUSB0 (present)" or "... (not present)", for the operator.
+// Where the link "COMn" in `folder` points, as written; "" when there is none.
+std::string comLinkTarget(int16_t n, const std::string& folder = ".");
+
+// "COM5: /dev/ttyUSB0 (present)" or "... (not present)", for the operator; a link
+// through /dev/serial/by-id also shows the adapter's name.
 std::string describeSerialPort(int16_t n);
+
+// A device an operator can point a port at: `path` is what the COMn link should name,
+// `label` the name a person recognises.
+struct SerialChoice {
+    std::string path;
+    std::string label;
+};
+
+// The serial devices present under `devRoot` ("/dev" on a real system): the adapters in
+// serial/by-id, by that name (maker, model and serial number) with their ttyUSBn or
+// ttyACMn, then the ttySn ports that have a real UART behind them.
+std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot = "/dev");
+
+// Points the link "COMn" in `folder` at `target`, replacing an old link in one step so
+// that no moment is without one; an empty target removes the link, so the port means
+// /dev/ttyS<n-1> again. Throws RuntimeError.
+void pointComLink(int16_t n, const std::string& target, const std::string& folder = ".");
+
+// The error for port n whose device `dev` failed to open with `errnum`: says what the
+// operator can do about it (join the device's group, choose another device).
+RuntimeError openFailure(int16_t n, const std::string& dev, int errnum);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "port_settings/port_setei.h"
 
 #include "main_window/vorbix_loader.h"
+#include "platform/error.h"
 #include "platform/serial_device.h"
 
 using platform::control;
@@ -52,9 +53,9 @@ port_setei::port_setei(platform::Ui& ui, VorbixLoader& main)
       ok_bot(form_->button("ok_bot")) {
     for (int i = 0; i < PortCount; ++i) {
         auto& b = form_->option("com_no", i);
-        // Tells the operator which device each number stands for on this machine.
-        b.setToolTip(platform::describeSerialPort(static_cast<int16_t>(i + 1)));
+        showDevice(i);
         b.onClick = [this, i] { com_no_Click(i); };
+        b.onContextMenu = [this, i] { com_no_ContextMenu(i); };
     }
     Combo1.onClick = [this] { Combo1_Click(); };
     ok_bot.onClick = [this] { ok_bot_Click(); };
@@ -74,6 +75,43 @@ void port_setei::Form_Load() {
 
 void port_setei::com_no_Click(int Index) {
     SelPort = static_cast<int16_t>(Index + 1);
+}
+
+void port_setei::com_no_ContextMenu(int Index) {
+    const auto n = static_cast<int16_t>(Index + 1);
+    const auto devices = platform::scanSerialDevices(DeviceRoot);
+    const std::string now = platform::comLinkTarget(n);
+    std::vector<std::string> items;
+    int checked = -1;
+    for (const auto& d : devices) {
+        if (d.path == now) checked = static_cast<int>(items.size());
+        items.push_back(d.label);
+    }
+    if (now.empty()) checked = static_cast<int>(items.size());
+    items.push_back("default (/dev/ttyS" + std::to_string(n - 1) + ")");
+
+    auto& b = form_->option("com_no", Index);
+    const int chosen = b.popupMenu(items, checked);
+    if (chosen < 0) return;
+    // The by-id name, so the adapter keeps its number in whatever socket it is plugged.
+    const size_t i = static_cast<size_t>(chosen);
+    try {
+        platform::pointComLink(n, i < devices.size() ? devices[i].path : "");
+    } catch (const platform::RuntimeError& e) {
+        main_.msgBox(e.description(), platform::Icon::Critical);
+        return;
+    }
+    // Choosing a device for a port is choosing that port.
+    b.setValue(true);
+    com_no_Click(Index);
+    showDevice(Index);
+}
+
+void port_setei::showDevice(int Index) {
+    // Tells the operator which device each number stands for on this machine.
+    form_->option("com_no", Index)
+        .setToolTip(platform::describeSerialPort(static_cast<int16_t>(Index + 1)) +
+                    "\nRight-click to choose the device.");
 }
 
 void port_setei::Combo1_Click() {

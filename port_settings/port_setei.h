@@ -13,6 +13,8 @@ class VorbixLoader;
 class port_setei {
   public:
     static constexpr int PortCount = 12;
+    // Where the device menu looks for serial devices; tests give a tree of their own.
+    static inline std::string DeviceRoot = "/dev";
     static const platform::FormTable& formTable();
 
     port_setei(platform::Ui& ui, VorbixLoader& main);
@@ -24,12 +26,15 @@ class port_setei {
 
     void Form_Load();
     void com_no_Click(int Index);
+    // The device menu of port Index + 1: choosing a device points its COM link there.
+    void com_no_ContextMenu(int Index);
     void Combo1_Click();
     void ok_bot_Click();
 
     void showModal() { form_->showModal(); }
 
   private:
+    void showDevice(int Index);
     VorbixLoader& main_;
     std::unique_ptr<platform::Form> form_;
     platform::ComboBox& Combo1;  // the speed: chosen from the list, or typed

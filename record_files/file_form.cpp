@@ -71,7 +71,7 @@ std::string defaultRecordName(int year, int month, int day) {
 }
 
 std::string nearestFolder(const platform::FileSystem& fs, const std::string& folder) {
-    if (folder.empty()) return fs.currentDirectory();
+    if (folder.empty()) return fs.documentsFolder();
     for (std::string f = fs.absolute(folder); !f.empty(); f = fs.parent(f))
         if (fs.listable(f)) return f;
     return fs.currentDirectory();

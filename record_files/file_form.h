@@ -60,5 +60,6 @@ std::string tooLargeMessage(int64_t size);
 std::string defaultRecordName(int year, int month, int day);
 
 // The folder the dialog opens at for `folder`: the folder itself, or its nearest parent
-// that can still be listed, or else the current directory.
+// that can still be listed, or else the current directory; the documents folder when
+// `folder` is empty.
 std::string nearestFolder(const platform::FileSystem& fs, const std::string& folder);

@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/serial_device.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -99,6 +100,67 @@ TEST(Files, ASaveIsSyncedAndThenItsFolderSoTheNewNameOutlivesACrash) {
     files.close(1);
     ASSERT_EQ(g_synced.size(), 2u);
     EXPECT_EQ(g_synced[1], fs::canonical(dir.path()).string());
+}
+
+TEST(SerialDevice, ScanNamesAdaptersByIdThenPortsWithAUartOnly) {
+    support::ScratchDir dir;
+    EXPECT_TRUE(platform::scanSerialDevices("no-such-dev").empty());
+    fs::create_directories("dev/serial/by-id");
+    for (const char* node : {"ttyUSB0", "ttyACM1", "ttyS0"})
+        std::ofstream("dev/" + std::string(node));
+    fs::create_symlink("../../ttyUSB0", "dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
+    fs::create_symlink("../../ttyACM1", "dev/serial/by-id/usb-Arduino_Uno_7543-if00");
+    fs::create_symlink("../../ttyUSB9", "dev/serial/by-id/usb-Pulled_Out-if00");  // dangling
+    const auto found = platform::scanSerialDevices("dev");
+    // A ttyS node that answers no serial ioctl (here a plain file) has no UART behind it.
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].label, "usb-Arduino_Uno_7543-if00 (ttyACM1)");
+    EXPECT_EQ(found[0].path, "dev/serial/by-id/usb-Arduino_Uno_7543-if00");
+    EXPECT_EQ(found[1].label, "usb-FTDI_FT232R_A50285BI-if00-port0 (ttyUSB0)");
+}
+
+TEST(SerialDevice, LinkIsReplacedInOneStepAndDefaultRemovesIt) {
+    support::ScratchDir dir;
+    const std::string adapter = dir.at("usb-X");
+    fs::create_symlink("/dev/null", adapter);
+    platform::pointComLink(5, "/dev/zero");
+    platform::pointComLink(5, adapter);
+    EXPECT_EQ(platform::comLinkTarget(5), adapter);
+    EXPECT_EQ(platform::describeSerialPort(5), "COM5: " + adapter + " (/dev/null, present)");
+    platform::pointComLink(5, "");
+    platform::pointComLink(5, "");  // no link is already the default
+    EXPECT_EQ(platform::comLinkTarget(5), "");
+    // Something that is not a link stays, and the attempt leaves nothing behind.
+    fs::create_directory("COM6");
+    EXPECT_THROW(platform::pointComLink(6, "/dev/null"), platform::RuntimeError);
+    EXPECT_TRUE(fs::is_directory("COM6"));
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);  // COM6 and usb-X
+}
+
+TEST(SerialDevice, OpenFailuresSayWhatTheOperatorCanDo) {
+    support::ScratchDir dir;
+    fs::create_symlink("/dev/serial/by-id/usb-Pulled_Out", "COM5");
+    std::ofstream("private");
+    ::chmod("private", 0600);
+    const struct {
+        int port;
+        std::string dev;
+        int err;
+        std::string says;
+    } cases[] = {
+        {5, "/dev/serial/by-id/usb-Pulled_Out", ENOENT,
+         "COM5: the device is not present (COM5 points to /dev/serial/by-id/usb-Pulled_Out). "
+         "Right-click \"com 5\" in the PORT dialog to choose another device."},
+        {11, "/dev/ttyS10", ENXIO,
+         "COM11: the device is not present (there is no link COM11 here, so it means "
+         "/dev/ttyS10). Right-click \"com11\" in the PORT dialog to choose another device."},
+        // Only its owner may open it: joining a group would not help.
+        {2, "private", EACCES,
+         "COM2: private: permission denied. Right-click \"com 2\" in the PORT dialog to "
+         "choose another device."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::openFailure(c.port, c.dev, c.err).description(), c.says) << c.dev;
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 
 #include "main_window/vorbix_loader.h"
@@ -23,6 +26,7 @@
 #include "port_settings/port_setei.h"
 #include "record_files/file_form.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -152,6 +156,55 @@ struct OnScreen : ::testing::Test {
                           list->visualItemRect(found[0]).center());
     }
 };
+
+// Right-click and the menu key on "com 5" offer the devices of a /dev tree of the test's
+// own; a choice points COM5 at the adapter's by-id name, "default" removes the link.
+TEST_F(OnScreen, PortDeviceMenuPointsTheComLinkAtTheChosenDevice) {
+    namespace fs = std::filesystem;
+    support::ScratchDir dir;
+    const fs::path dev = fs::path(dir.path()) / "dev";
+    fs::create_directories(dev / "serial/by-id");
+    std::ofstream(dev / "ttyUSB0");
+    const fs::path adapter = dev / "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
+    fs::create_symlink("../../ttyUSB0", adapter);
+    port_setei::DeviceRoot = dev.string();
+    vl.PORT_NO = 2;
+
+    // Opens com 5's menu by `reason`, checks what it offers, and chooses item `pick`.
+    auto choose = [](QWidget* button, QContextMenuEvent::Reason reason, int pick, int checked) {
+        QTimer::singleShot(0, [=] {
+            ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget(); }, 5000));
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_TRUE(menu);
+            const auto actions = menu->actions();
+            ASSERT_EQ(actions.size(), 2);
+            EXPECT_EQ(actions[0]->text(), "usb-FTDI_FT232R_A50285BI-if00-port0 (ttyUSB0)");
+            EXPECT_EQ(actions[1]->text(), "default (/dev/ttyS4)");
+            EXPECT_TRUE(actions[checked]->isChecked());
+            QTest::mouseClick(menu, Qt::LeftButton, {},
+                              menu->actionGeometry(actions[pick]).center());
+        });
+        QContextMenuEvent ask(reason, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(button, &ask);
+    };
+    whenModal([&](QWidget* d) {
+        auto* com5 = child<QRadioButton>(d, "com_no(4)");
+        EXPECT_TRUE(com5->toolTip().contains("Right-click"));
+        choose(com5, QContextMenuEvent::Mouse, 0, 1);
+        EXPECT_EQ(fs::read_symlink("COM5"), adapter);
+        EXPECT_TRUE(com5->isChecked());
+        EXPECT_TRUE(
+            com5->toolTip().startsWith(QString::fromStdString("COM5: " + adapter.string() + " (")));
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);  // dev and COM5
+
+        choose(com5, QContextMenuEvent::Keyboard, 1, 0);
+        EXPECT_FALSE(fs::is_symlink("COM5"));
+        QTest::mouseClick(child<QPushButton>(d, "ok_bot"), Qt::LeftButton);
+    });
+    vl.PORT_SET_Click();
+    port_setei::DeviceRoot = "/dev";
+    EXPECT_EQ(vl.PORT_NO, 5);
+}
 
 TEST_F(OnScreen, FileDialogGoesIntoAFolderAndLoadsTheClickedFile) {
     QTemporaryDir tmp;

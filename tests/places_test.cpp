@@ -25,3 +25,19 @@ TEST(Places, PlaceOfIsLongestPrefixOnFolderBoundary) {
     EXPECT_EQ(platform::placeOf("/mnt/usb/innerx", among), "/mnt/usb");
     EXPECT_EQ(platform::placeOf("/mnt/usbx", among), "/");
 }
+
+TEST(Places, DocumentsFolderFromTheUserFolderSettingsElseHome) {
+    const struct {
+        const char* userDirs;
+        const char* folder;
+    } cases[] = {
+        {"# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n",
+         "/home/op/Dokumente"},
+        {"XDG_DOCUMENTS_DIR=\"/data/laps/\"\n", "/data/laps"},
+        {"XDG_DOCUMENTS_DIR=\"$HOME/\"\n", "/home/op"},
+        {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=relative\n", "/home/op"},
+        {"", "/home/op"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::documentsFolderIn(c.userDirs, "/home/op"), c.folder) << c.userDirs;
+}

@@ -209,11 +209,15 @@ TEST(FileDialogPlaces, FollowSystemSeparatorAndDrives) {
     fsys.paths = {{"c:\\laps", platform::FileKind::Folder},
                   {"c:\\laps\\r.txt", platform::FileKind::File},
                   {"c:\\work", platform::FileKind::Folder},
+                  {"c:\\users\\op\\documents", platform::FileKind::Folder},
                   {"e:\\x", platform::FileKind::Folder}};
     fsys.unreadable = {"a:\\", "e:\\x"};
     VorbixLoader vl{p.ui, p.form, p.comm, p.files, fsys, p.clock};
     const std::pair<std::string, std::string> opens[] = {
-        {"c:\\laps\\gone\\deeper\\", "c:\\laps"}, {"e:\\x", "e:\\"}, {"laps", "c:\\work"}};
+        {"c:\\laps\\gone\\deeper\\", "c:\\laps"},
+        {"e:\\x", "e:\\"},
+        {"laps", "c:\\work"},
+        {"", "c:\\users\\op\\documents"}};  // no folder yet: the documents folder
     for (const auto& [last, opened] : opens) {
         vl.PASS_NAME = last;
         p.ui.operators[" LOAD"] = [&](fake::Form& f) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "main_window/vorbix_loader.h"
+#include "platform/file_system.h"
 #include "platform/serial/termios_comm_port.h"
 #include "port_settings/port_setei.h"
 #include "tests/support/fakes.h"
@@ -74,7 +75,8 @@ TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogAndAreNotWritt
         r.vl.Form_Load();
         EXPECT_FALSE(r.files.isOpen(r.vl.SettingsFileNo)) << bytes;
         r.vl.Form_Unload();
-        EXPECT_EQ(r.settings(), "1|57600|" + fs::current_path().string()) << bytes;
+        EXPECT_EQ(r.settings(), "1|57600|" + platform::systemFileSystem().documentsFolder())
+            << bytes;
         const std::string open[] = {"CommPort=1", "Settings=57600,n,8,1", "PortOpen=true"};
         EXPECT_EQ(r.steps(), (fake::Log{"show PORT SET", "unload PORT SET", open[0], open[1],
                                         open[2], "PortOpen=false", open[0], open[1], open[2],

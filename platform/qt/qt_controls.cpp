@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -115,6 +116,26 @@ QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), gr
     // clicked comes from the operator (mouse, keys) only, never from setChecked.
     connections_.push_back(
         QObject::connect(w_, &QRadioButton::clicked, [this] { raiseEvent(onClick); }));
+    // Both the right mouse button and the keyboard's menu key ask for it.
+    w_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connections_.push_back(
+        QObject::connect(w_, &QWidget::customContextMenuRequested, [this](const QPoint& at) {
+            menuAt_ = at;
+            raiseEvent(onContextMenu);
+        }));
+}
+
+int QtOption::popupMenu(const std::vector<std::string>& items, int checked) {
+    QMenu menu(w_);
+    for (size_t i = 0; i < items.size(); ++i) {
+        QAction* a = menu.addAction(decodeUiText(items[i]));
+        a->setData(static_cast<int>(i));
+        a->setCheckable(true);
+        a->setChecked(static_cast<int>(i) == checked);
+    }
+    // Where it was asked for: at the mouse, or where the menu key places it.
+    const QAction* chosen = menu.exec(w_->mapToGlobal(menuAt_));
+    return chosen ? chosen->data().toInt() : -1;
 }
 
 void QtOption::setValue(bool on) {

@@ -4,6 +4,7 @@
 
 #include <QListWidget>
 #include <QMetaObject>
+#include <QPoint>
 #include <QPointer>
 #include <string>
 #include <vector>
@@ -105,10 +106,12 @@ class QtOption : public OptionButton, public Control {
     void setValue(bool on) override;
     bool value() const override;
     void setToolTip(const std::string& tip) override;
+    int popupMenu(const std::vector<std::string>& items, int checked) override;
 
   private:
     QRadioButton* w_;
     QButtonGroup* group_;
+    QPoint menuAt_;  // where the operator asked for the menu, in the button
 };
 
 class QtCombo : public ComboBox, public Control {

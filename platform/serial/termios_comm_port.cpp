@@ -186,14 +186,7 @@ void TermiosCommPort::open() {
                            name() + ": " + dev + " is in use by process " + std::to_string(holder));
 
     FdGuard guard{::open(dev.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)};
-    if (guard.fd < 0) {
-        const int e = errno;
-        RuntimeError error = fromErrno(e, name() + ": cannot open " + dev);
-        if (e == ENOENT || e == ENXIO || e == ENODEV)
-            throw RuntimeError(err::InvalidPortNumber, error.description());
-        if (e == EBUSY) throw RuntimeError(err::PortAlreadyOpen, error.description());
-        throw error;
-    }
+    if (guard.fd < 0) throw openFailure(port_, dev, errno);
     // TIOCEXCL does not keep root out; an advisory lock does, among programs that ask.
     if (::flock(guard.fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)

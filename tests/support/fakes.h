@@ -263,6 +263,7 @@ class FileSystem : public platform::FileSystem {
     std::vector<std::string> list(const std::string& folder, platform::FileKind of) const override;
     bool listable(const std::string& folder) const override;
     std::string currentDirectory() const override { return cwd; }
+    std::string documentsFolder() const override { return "c:\\users\\op\\documents"; }
     std::string absolute(const std::string& path) const override;
     std::string parent(const std::string& folder) const override;
     char separator() const override { return '\\'; }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the main build (unit, window,
-# integration and end-to-end tests), the Windows program (cross-built, its unit tests and
-# an end-to-end download under Wine, its installer), the unit and integration tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz
-# target.
+# integration and end-to-end tests), the Debian package (built, checked, tried out), the
+# Windows program (cross-built, its unit tests and an end-to-end download under Wine, its
+# installer), the unit and integration tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/scripts/deps.sh
@@ -14,6 +14,11 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVL_GUI=ON -DVL_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+# The Debian package, checked and tried out unpacked.
+rm -rf build/package
+cpack --config build/CPackConfig.cmake -G DEB -B build/package >/dev/null
+bash tests/e2e/package.sh build build/package/vorbixloader_*_amd64.deb
 
 # The end-to-end run under Wine plays the logger with the main build's simulator.
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

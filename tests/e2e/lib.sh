@@ -49,8 +49,11 @@ start_sim() {
   SIM_DEV=$(head -n 1 "$WORK/sim.out")
 }
 
+# start_program [ARGS...]: the program (PROGRAM_BIN, else the build's) in PROGRAM_DIR,
+# else the scratch folder.
 start_program() {
-  (cd "$WORK" && exec "$BUILD/vorbixloader") >"$WORK/program.out" 2>"$WORK/program.err" &
+  (cd "${PROGRAM_DIR:-$WORK}" && exec "${PROGRAM_BIN:-$BUILD/vorbixloader}" "$@") \
+    >"$WORK/program.out" 2>"$WORK/program.err" &
   PROGRAM=$!
   PIDS+=($PROGRAM)
 }

@@ -6,6 +6,7 @@ VL_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xdotool libx11-dev fonts-liberation
   g++-mingw-w64-x86-64-posix wine wine64 nsis openbox
+  dpkg-dev lintian desktop-file-utils appstream
 )
 
 vl_install_missing() {

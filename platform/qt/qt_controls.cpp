@@ -1,5 +1,6 @@
 #include "platform/qt/qt_controls.h"
 
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -127,8 +128,10 @@ QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), gr
 
 int QtOption::popupMenu(const std::vector<std::string>& items, int checked) {
     QMenu menu(w_);
+    auto* one = new QActionGroup(&menu);  // one device per port: shown as radio marks
     for (size_t i = 0; i < items.size(); ++i) {
-        QAction* a = menu.addAction(decodeUiText(items[i]));
+        QAction* a = one->addAction(decodeUiText(items[i]));
+        menu.addAction(a);
         a->setData(static_cast<int>(i));
         a->setCheckable(true);
         a->setChecked(static_cast<int>(i) == checked);

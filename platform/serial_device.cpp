@@ -110,6 +110,11 @@ std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot) {
 
 void pointComLink(int16_t n, const std::string& target, const std::string& folder) {
     const fs::path link = fs::path(folder) / comName(n);
+    // A file or folder of that name is the operator's, not ours to replace.
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
+        throw RuntimeError(err::PathFileAccess,
+                           comName(n) + " is not a link; left as it is, remove it by hand");
     if (target.empty()) {
         if (::unlink(link.c_str()) != 0 && errno != ENOENT)
             throw fromErrno(errno, "cannot remove " + comName(n));

@@ -130,11 +130,14 @@ TEST(SerialDevice, LinkIsReplacedInOneStepAndDefaultRemovesIt) {
     platform::pointComLink(5, "");
     platform::pointComLink(5, "");  // no link is already the default
     EXPECT_EQ(platform::comLinkTarget(5), "");
-    // Something that is not a link stays, and the attempt leaves nothing behind.
+    // What is not a link stays, and the attempt leaves nothing behind.
     fs::create_directory("COM6");
-    EXPECT_THROW(platform::pointComLink(6, "/dev/null"), platform::RuntimeError);
-    EXPECT_TRUE(fs::is_directory("COM6"));
-    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);  // COM6 and usb-X
+    std::ofstream("COM7") << "notes";
+    for (int n : {6, 7})
+        for (const char* target : {"/dev/null", ""})
+            EXPECT_THROW(platform::pointComLink(n, target), platform::RuntimeError) << n;
+    EXPECT_EQ(read("COM7"), "notes");
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 3);  // COM6, COM7, usb-X
 }
 
 TEST(SerialDevice, OpenFailuresSayWhatTheOperatorCanDo) {

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/file_system.h"
 #include "platform/win32/wide.h"
@@ -72,6 +73,16 @@ class Win32FileSystem : public FileSystem {
         wchar_t buf[MAX_PATH * 4];
         const DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, buf);
         return n == 0 || n >= MAX_PATH * 4 ? std::string(".") : win32::narrow({buf, n});
+    }
+
+    std::string documentsFolder() const override {
+        // The profile's Documents folder; a redirected one is not looked up.
+        const wchar_t* profile = _wgetenv(L"USERPROFILE");
+        if (profile && *profile) {
+            const std::string docs = win32::narrow(profile) + "\\Documents";
+            if (kind(docs) == FileKind::Folder) return docs;
+        }
+        return currentDirectory();
     }
 
     std::string absolute(const std::string& path) const override {

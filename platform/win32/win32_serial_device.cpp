@@ -74,4 +74,18 @@ std::string describeSerialPort(int16_t n) {
     return port + ": " + what + (present ? " (present)" : " (not present)");
 }
 
+// Windows names its ports itself: there are no COMn links to point, so the PORT dialog's
+// device menu offers nothing here.
+std::string comLinkTarget(int16_t, const std::string&) {
+    return "";
+}
+
+std::vector<SerialChoice> scanSerialDevices(const std::string&) {
+    return {};
+}
+
+void pointComLink(int16_t n, const std::string&, const std::string&) {
+    throw RuntimeError(err::InvalidPortNumber, "COM" + std::to_string(n) + ": set by Windows");
+}
+
 }  // namespace platform

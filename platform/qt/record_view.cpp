@@ -17,7 +17,6 @@ namespace platform::qt {
 
 namespace {
 constexpr int Margin = 4;  // pixels left of the text, as a text box leaves
-constexpr std::string_view LineEnd = "\r\n";
 }  // namespace
 
 RecordView::RecordView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -30,93 +29,23 @@ RecordView::RecordView(QWidget* parent) : QAbstractScrollArea(parent) {
     layOut();
 }
 
-std::string RecordView::text() const {
-    size_t size = 0;
-    for (const auto& l : lines_) size += l.size() + LineEnd.size();
-    std::string out;
-    out.reserve(size);
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        if (i > 0) out += LineEnd;
-        out += lines_[i];
-    }
-    return out;
-}
-
 void RecordView::setText(std::string_view bytes) {
-    lines_.assign(1, std::string());
-    widest_ = 0;
-    caret_ = anchor_ = {};
-    replaceSelection(bytes);
-    caret_ = anchor_ = {};
-    changedFrom_ = 0;
+    lines_.setText(bytes);
+    changed();
 }
 
 void RecordView::replaceSelection(std::string_view bytes) {
-    const Pos a = start(), b = end();
-    // The bytes with what is left of the first and last line, cut again at each CR LF:
-    // a CR before the caret and an LF after it may pair up, as they do in the text.
-    std::string joined = lines_[a.line].substr(0, a.col);
-    joined += bytes;
-    const size_t caretAt = joined.size();
-    joined.append(lines_[b.line], b.col);
-
-    std::vector<std::string> parts;
-    Pos caret{a.line, 0};
-    bool placed = false;
-    for (size_t from = 0;;) {
-        const size_t cut = joined.find(LineEnd, from);
-        const size_t stop = cut == std::string::npos ? joined.size() : cut;
-        if (!placed && caretAt <= stop) {
-            caret = {a.line + parts.size(), caretAt - from};
-            placed = true;
-        } else if (!placed && caretAt == stop + 1) {
-            caret = {a.line + parts.size() + 1, 0};  // between CR and LF: past them
-            placed = true;
-        }
-        parts.emplace_back(joined, from, stop - from);
-        widest_ = std::max(widest_, parts.back().size());
-        if (cut == std::string::npos) break;
-        from = cut + LineEnd.size();
-    }
-    lines_[a.line] = std::move(parts[0]);
-    const auto next = lines_.begin() + static_cast<std::ptrdiff_t>(a.line) + 1;
-    const auto kept = lines_.erase(next, next + static_cast<std::ptrdiff_t>(b.line - a.line));
-    lines_.insert(kept, std::make_move_iterator(parts.begin() + 1),
-                  std::make_move_iterator(parts.end()));
-    caret_ = anchor_ = caret;
-    changedFrom_ = std::min(changedFrom_, a.line);
+    lines_.replaceSelection(bytes);
     changed();
-}
-
-RecordView::Pos RecordView::posOf(size_t offset) const {
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        if (offset <= lines_[i].size()) return {i, offset};
-        offset -= std::min(offset, lines_[i].size() + LineEnd.size());
-    }
-    return {lines_.size() - 1, lines_.back().size()};
 }
 
 void RecordView::select(size_t anchor, size_t caret) {
-    anchor_ = posOf(anchor);
-    caret_ = posOf(caret);
-    changedFrom_ = 0;
+    lines_.select(anchor, caret);
     changed();
 }
 
-std::string RecordView::bytesBetween(Pos a, Pos b) const {
-    if (a.line == b.line) return lines_[a.line].substr(a.col, b.col - a.col);
-    std::string out = lines_[a.line].substr(a.col);
-    for (size_t i = a.line + 1; i < b.line; ++i) (out += LineEnd) += lines_[i];
-    (out += LineEnd).append(lines_[b.line], 0, b.col);
-    return out;
-}
-
-std::string RecordView::selectedText() const {
-    return bytesBetween(start(), end());
-}
-
 void RecordView::copy() const {
-    if (caret_ != anchor_) QApplication::clipboard()->setText(decodeBytes(selectedText()));
+    if (lines_.hasSelection()) QApplication::clipboard()->setText(decodeBytes(selectedText()));
 }
 
 void RecordView::changed() {
@@ -129,11 +58,12 @@ void RecordView::layOut() {
     const int lineHeight = std::max(1, fm.lineSpacing());
     const int rows = std::max(1, viewport()->height() / lineHeight);
     QScrollBar* v = verticalScrollBar();
-    v->setRange(0, std::max(0, static_cast<int>(lines_.size()) - rows));
+    v->setRange(0, std::max(0, static_cast<int>(lines_.lineCount()) - rows));
     v->setPageStep(rows);
     v->setSingleStep(1);
     const int charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
-    const int width = static_cast<int>(std::min<size_t>(widest_, 1 << 20)) * charWidth + 2 * Margin;
+    const int width =
+        static_cast<int>(std::min<size_t>(lines_.widest(), 1 << 20)) * charWidth + 2 * Margin;
     QScrollBar* h = horizontalScrollBar();
     h->setRange(0, std::max(0, width - viewport()->width()));
     h->setPageStep(viewport()->width());
@@ -145,13 +75,14 @@ void RecordView::showCaret() {
     const QFontMetrics fm(font());
     const int rows = std::max(1, viewport()->height() / std::max(1, fm.lineSpacing()));
     QScrollBar* v = verticalScrollBar();
-    const int line = static_cast<int>(caret_.line);
+    const Pos caret = lines_.caret();
+    const int line = static_cast<int>(caret.line);
     if (line < v->value())
         v->setValue(line);
     else if (line >= v->value() + rows)
         v->setValue(line - rows + 1);
     const int x = Margin + fm.horizontalAdvance(decodeBytes(
-                               std::string_view(lines_[caret_.line]).substr(0, caret_.col)));
+                               std::string_view(lines_.line(caret.line)).substr(0, caret.col)));
     QScrollBar* h = horizontalScrollBar();
     if (x < h->value() + Margin)
         h->setValue(x - Margin);
@@ -169,8 +100,7 @@ void RecordView::restartBlink() {
 }
 
 void RecordView::moveCaret(Pos to, bool extend) {
-    caret_ = to;
-    if (!extend) anchor_ = to;
+    lines_.moveCaret(to, extend);
     showCaret();
     restartBlink();
     viewport()->update();
@@ -183,11 +113,11 @@ void RecordView::timerEvent(QTimerEvent* e) {
         followCaret_ = false;
         layOut();
         const int lineHeight = std::max(1, QFontMetrics(font()).lineSpacing());
-        const long first = static_cast<long>(changedFrom_) - verticalScrollBar()->value();
+        const long first = static_cast<long>(lines_.changedFrom()) - verticalScrollBar()->value();
         const int y =
             static_cast<int>(std::clamp<long>(first * lineHeight, 0, viewport()->height()));
         viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
-        changedFrom_ = lines_.size();
+        lines_.shown();
     } else if (e->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
         viewport()->update();
@@ -202,15 +132,15 @@ void RecordView::paintEvent(QPaintEvent* e) {
     const int lineHeight = std::max(1, fm.lineSpacing());
     const int left = Margin - horizontalScrollBar()->value();
     const size_t first = static_cast<size_t>(verticalScrollBar()->value());
-    const Pos a = start(), b = end();
+    const Pos a = lines_.start(), b = lines_.end(), caret = lines_.caret();
     const QPalette& pal = palette();
     // Only the lines in the part to paint: after a scroll or an added line, a few.
     const QRect area = e->rect();
     for (size_t i = first + static_cast<size_t>(std::max(0, area.top()) / lineHeight);
-         i < lines_.size(); ++i) {
+         i < lines_.lineCount(); ++i) {
         const int y = static_cast<int>(i - first) * lineHeight;
         if (y > area.bottom()) break;
-        const QString line = decodeBytes(lines_[i]);
+        const QString line = decodeBytes(lines_.line(i));
         p.setPen(pal.color(QPalette::Text));
         p.drawText(left, y + fm.ascent(), line);
         if (a != b && a.line <= i && i <= b.line) {
@@ -224,9 +154,8 @@ void RecordView::paintEvent(QPaintEvent* e) {
             p.setPen(pal.color(QPalette::HighlightedText));
             p.drawText(x, y + fm.ascent(), part);
         }
-        if (i == caret_.line && hasFocus() && caretOn_) {
-            const int x =
-                left + fm.horizontalAdvance(line.left(static_cast<qsizetype>(caret_.col)));
+        if (i == caret.line && hasFocus() && caretOn_) {
+            const int x = left + fm.horizontalAdvance(line.left(static_cast<qsizetype>(caret.col)));
             p.fillRect(x, y, 1, lineHeight, pal.color(QPalette::Text));
         }
     }
@@ -262,8 +191,8 @@ RecordView::Pos RecordView::hit(QPoint pt) const {
     const QFontMetrics fm(font());
     const int row = pt.y() < 0 ? -1 : pt.y() / std::max(1, fm.lineSpacing());
     const long line = std::clamp<long>(verticalScrollBar()->value() + row, 0,
-                                       static_cast<long>(lines_.size()) - 1);
-    const QString text = decodeBytes(lines_[static_cast<size_t>(line)]);
+                                       static_cast<long>(lines_.lineCount()) - 1);
+    const QString text = decodeBytes(lines_.line(static_cast<size_t>(line)));
     const int x = pt.x() + horizontalScrollBar()->value() - Margin;
     int at = 0;
     qsizetype col = 0;
@@ -288,17 +217,17 @@ void RecordView::mouseDoubleClickEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     // The whole line: a record.
     const Pos at = hit(e->position().toPoint());
-    anchor_ = {at.line, 0};
-    moveCaret({at.line, lines_[at.line].size()}, true);
+    lines_.moveCaret({at.line, 0}, false);
+    moveCaret({at.line, lines_.line(at.line).size()}, true);
 }
 
 void RecordView::contextMenuEvent(QContextMenuEvent* e) {
     QMenu menu(this);
     QAction* copyAction = menu.addAction(tr("&Copy"), [this] { copy(); });
-    copyAction->setEnabled(caret_ != anchor_);
+    copyAction->setEnabled(lines_.hasSelection());
     menu.addAction(tr("Select All"), [this] {
-        anchor_ = {};
-        moveCaret({lines_.size() - 1, lines_.back().size()}, true);
+        lines_.moveCaret({}, false);
+        moveCaret(lines_.last(), true);
     });
     menu.exec(e->globalPos());
 }
@@ -309,21 +238,16 @@ void RecordView::keyPressEvent(QKeyEvent* e) {
         return;
     }
     if (e->matches(QKeySequence::SelectAll)) {
-        anchor_ = {};
-        moveCaret({lines_.size() - 1, lines_.back().size()}, true);
+        lines_.moveCaret({}, false);
+        moveCaret(lines_.last(), true);
         return;
     }
     const QFontMetrics fm(font());
     const size_t page = std::max<size_t>(1, viewport()->height() / std::max(1, fm.lineSpacing()));
-    const size_t last = lines_.size() - 1;
-    const Pos c = caret_;
-    auto onLine = [&](size_t line) { return Pos{line, std::min(c.col, lines_[line].size())}; };
-    const Pos left = c.col > 0    ? Pos{c.line, c.col - 1}
-                     : c.line > 0 ? Pos{c.line - 1, lines_[c.line - 1].size()}
-                                  : c;
-    const Pos right = c.col < lines_[c.line].size() ? Pos{c.line, c.col + 1}
-                      : c.line < last               ? Pos{c.line + 1, 0}
-                                                    : c;
+    const Pos c = lines_.caret();
+    const Pos left = lines_.left(c), right = lines_.right(c);
+    auto onLine = [&](size_t line) { return lines_.onLine(line, c.col); };
+    const size_t last = lines_.lineCount() - 1;
     struct Move {
         QKeySequence::StandardKey move, select;
         Pos to;
@@ -342,11 +266,9 @@ void RecordView::keyPressEvent(QKeyEvent* e) {
         {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, {c.line, 0}},
         {QKeySequence::MoveToEndOfLine,
          QKeySequence::SelectEndOfLine,
-         {c.line, lines_[c.line].size()}},
+         {c.line, lines_.line(c.line).size()}},
         {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, {}},
-        {QKeySequence::MoveToEndOfDocument,
-         QKeySequence::SelectEndOfDocument,
-         {last, lines_[last].size()}},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, lines_.last()},
     };
     for (const auto& m : moves) {
         if (e->matches(m.move) || e->matches(m.select)) {

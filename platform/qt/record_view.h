@@ -1,4 +1,4 @@
-// The record text's widget. It keeps the record bytes as lines (split at CR LF) and paints
+// The record text's widget. It shows the record lines (platform/record_lines.h) and paints
 // only the lines in view, one character per byte through the byte codec. A rich text
 // widget keeps a text block and its layout per line, several hundred bytes each; a day's
 // records here cost little more than their bytes, and a file of them is shown at once.
@@ -7,10 +7,10 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <compare>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "platform/record_lines.h"
 
 namespace platform::qt {
 
@@ -22,14 +22,14 @@ class RecordView : public QAbstractScrollArea {
 
     explicit RecordView(QWidget* parent = nullptr);
 
-    std::string text() const;
+    std::string text() const { return lines_.text(); }
     void setText(std::string_view bytes);  // the caret goes to the start
     // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
     void replaceSelection(std::string_view bytes);
     // Positions are byte offsets into text(); one inside a CR LF moves past it.
     void select(size_t anchor, size_t caret);
-    std::string selectedText() const;
-    size_t lineCount() const { return lines_.size(); }
+    std::string selectedText() const { return lines_.selectedText(); }
+    size_t lineCount() const { return lines_.lineCount(); }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -46,16 +46,9 @@ class RecordView : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    struct Pos {
-        size_t line = 0, col = 0;
-        auto operator<=>(const Pos&) const = default;
-    };
+    using Pos = RecordLines::Pos;
 
-    Pos posOf(size_t offset) const;
     Pos hit(QPoint p) const;
-    Pos start() const { return std::min(caret_, anchor_); }
-    Pos end() const { return std::max(caret_, anchor_); }
-    std::string bytesBetween(Pos a, Pos b) const;
     // Moves the caret as the operator did; the selection follows unless `extend`.
     void moveCaret(Pos to, bool extend);
     void copy() const;
@@ -64,14 +57,9 @@ class RecordView : public QAbstractScrollArea {
     void showCaret();
     void restartBlink();
 
-    std::vector<std::string> lines_{std::string()};  // no line holds a CR LF pair
-    size_t widest_ = 0;                              // bytes in the longest line
-    Pos caret_, anchor_;
+    RecordLines lines_;
     bool followCaret_ = false;  // scroll the caret into view at the next cadence
-    // Lines from this one on changed since they were last shown (all of them after a new
-    // text or selection): a download repaints only the lines it added.
-    size_t changedFrom_ = 0;
-    bool caretOn_ = true;  // blink phase
+    bool caretOn_ = true;       // blink phase
     QBasicTimer cadence_, blink_;
 };
 

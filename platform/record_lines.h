@@ -1,0 +1,59 @@
+// The record text as lines, with a caret and a selection: what both window systems' record
+// views show. The bytes are kept split at CR LF, so a view paints only the lines in view
+// and an added line costs its bytes, however long the text has grown.
+#pragma once
+
+#include <algorithm>
+#include <compare>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class RecordLines {
+  public:
+    struct Pos {
+        size_t line = 0, col = 0;  // col: bytes into the line
+        auto operator<=>(const Pos&) const = default;
+    };
+
+    std::string text() const;
+    void setText(std::string_view bytes);  // the caret goes to the start
+    // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
+    void replaceSelection(std::string_view bytes);
+    // Positions are byte offsets into text(); one inside a CR LF moves past it.
+    void select(size_t anchor, size_t caret);
+    // Moves the caret as the operator did; the selection follows unless `extend`.
+    void moveCaret(Pos to, bool extend);
+    std::string selectedText() const;
+
+    size_t lineCount() const { return lines_.size(); }
+    const std::string& line(size_t i) const { return lines_[i]; }
+    size_t widest() const { return widest_; }  // bytes in the longest line
+    Pos caret() const { return caret_; }
+    Pos start() const { return std::min(caret_, anchor_); }
+    Pos end() const { return std::max(caret_, anchor_); }
+    bool hasSelection() const { return caret_ != anchor_; }
+
+    // Where the arrow keys lead from `p`; up and down keep the column where the line has it.
+    Pos left(Pos p) const;
+    Pos right(Pos p) const;
+    Pos onLine(size_t line, size_t col) const;
+    Pos last() const { return {lines_.size() - 1, lines_.back().size()}; }
+
+    // Lines from this one on changed since a view last showed them (all of them after a
+    // new text or selection): a download repaints only the lines it added.
+    size_t changedFrom() const { return changedFrom_; }
+    void shown() { changedFrom_ = lines_.size(); }
+
+  private:
+    Pos posOf(size_t offset) const;
+
+    std::vector<std::string> lines_{std::string()};  // no line holds a CR LF pair
+    size_t widest_ = 0;
+    Pos caret_, anchor_;
+    size_t changedFrom_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,92 @@
+// The record lines both record views show: bytes in, the same bytes out, the caret where
+// the next line goes.
+#include "platform/record_lines.h"
+
+#include <gtest/gtest.h>
+
+namespace platform {
+namespace {
+
+using Pos = RecordLines::Pos;
+
+TEST(RecordLines, TextRoundTripsByteForByte) {
+    const std::string cases[] = {
+        "",
+        "one line, no line end",
+        "a\r\nb\r\n",                             // ends in CR LF: an empty last line
+        "\r\n\r\n",                               // empty lines only
+        "lone CR\r and LF\n stay in the line",    // only the pair cuts a line
+        std::string("nul\0and\xff\x80\x1b", 12),  // any byte
+        "cr before pair\r\r\nlf after\r\n\n",
+    };
+    for (const auto& bytes : cases) {
+        RecordLines r;
+        r.setText(bytes);
+        EXPECT_EQ(r.text(), bytes);
+        EXPECT_EQ(r.caret(), Pos{}) << "setText leaves the caret at the start";
+        r.replaceSelection(bytes);  // at the start: the text twice
+        EXPECT_EQ(r.text(), bytes + bytes);
+    }
+}
+
+TEST(RecordLines, SplitsAtCrLfOnly) {
+    RecordLines r;
+    r.setText("a\r\nb\rc\nd\r\n");
+    ASSERT_EQ(r.lineCount(), 3u);
+    EXPECT_EQ(r.line(1), "b\rc\nd");
+    EXPECT_EQ(r.line(2), "");
+    EXPECT_EQ(r.widest(), 5u);
+}
+
+TEST(RecordLines, InsertsAndReplacesAtCaret) {
+    struct Case {
+        const char* text;
+        size_t anchor, caret;
+        const char* bytes;
+        const char* after;
+        Pos caretAfter;
+        const char* selected;  // before the insert
+    };
+    const Case cases[] = {
+        // A download: each line at the end, the caret after it.
+        {"1\r\n", 3, 3, "2\r\n", "1\r\n2\r\n", {2, 0}, ""},
+        // The final line without CR LF goes on at the caret.
+        {"1\r\n2", 4, 4, "3", "1\r\n23", {1, 2}, ""},
+        {"abc", 1, 1, "X\r\nY", "aX\r\nYbc", {1, 1}, ""},
+        // The selection is replaced, whichever way it was made.
+        {"ab\r\ncd\r\nef", 1, 9, "-", "a-f", {0, 2}, "b\r\ncd\r\ne"},
+        {"ab\r\ncd\r\nef", 9, 1, "", "af", {0, 1}, "b\r\ncd\r\ne"},
+        // A CR before the caret and an LF inserted pair up; the caret goes past them.
+        {"a\r", 2, 2, "\nb", "a\r\nb", {1, 1}, ""},
+        {"a\nb", 1, 1, "\r", "a\r\nb", {1, 0}, ""},
+        // An offset inside a CR LF moves past it; one past the end stops at the end.
+        {"ab\r\ncd", 3, 3, "X", "ab\r\nXcd", {1, 1}, ""},
+        {"ab", 9, 9, "X", "abX", {0, 3}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        RecordLines r;
+        r.setText(c.text);
+        r.select(c.anchor, c.caret);
+        EXPECT_EQ(r.selectedText(), c.selected);
+        r.replaceSelection(c.bytes);
+        EXPECT_EQ(r.text(), c.after);
+        EXPECT_EQ(r.caret(), c.caretAfter);
+        EXPECT_FALSE(r.hasSelection());
+    }
+}
+
+TEST(RecordLines, ChangedFromTheFirstLineTouched) {
+    RecordLines r;
+    r.setText("1\r\n2\r\n3\r\n");
+    EXPECT_EQ(r.changedFrom(), 0u);
+    r.shown();
+    r.moveCaret(r.last(), false);
+    r.replaceSelection("4\r\n");
+    EXPECT_EQ(r.changedFrom(), 3u) << "lines already shown are not painted again";
+    r.replaceSelection("5\r\n");
+    EXPECT_EQ(r.changedFrom(), 3u);
+}
+
+}  // namespace
+}  // namespace platform

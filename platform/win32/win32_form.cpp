@@ -16,6 +16,7 @@
 #include "platform/fatal.h"
 #include "platform/file_system.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_record_view.h"
 #include "platform/win32/win32_ui.h"
 
 namespace platform::win32 {
@@ -83,17 +84,12 @@ struct LineTextControl : TextBox, Control {
     }
 };
 
-// Many lines, read-only yet with a caret and selection; one character per byte.
+// Many lines, read-only yet with a caret and selection; a window of our own.
 struct RecordTextControl : TextBox, Control {
-    std::string text() const override { return recordBytes(windowText(hwnd)); }
-    void setText(const std::string& s) override {
-        SetWindowTextW(hwnd, recordChars(s).c_str());
-        SendMessageW(hwnd, EM_SETSEL, 0, 0);
-        SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
-    }
-    void setSelText(const std::string& s) override {
-        SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(recordChars(s).c_str()));
-    }
+    std::unique_ptr<RecordView> view;
+    std::string text() const override { return view->text(); }
+    void setText(const std::string& s) override { view->setText(s); }
+    void setSelText(const std::string& s) override { view->replaceSelection(s); }
 };
 
 struct OptionControl : OptionButton, Control {
@@ -482,18 +478,14 @@ void Win32Form::build() {
                 control = std::make_unique<LineTextControl>();
                 w = create(L"EDIT", ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE);
                 break;
-            case Kind::RecordText:
-                control = std::make_unique<RecordTextControl>();
-                w = CreateWindowExW(
-                    WS_EX_CLIENTEDGE, L"EDIT", L"",
-                    WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
-                        ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL | tab,
-                    0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst,
-                    nullptr);
-                // The default limit is 30,000 characters; a day's laps need more.
-                SendMessageW(w, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
-                if (!c->caption.empty()) SetWindowTextW(w, recordChars(c->caption).c_str());
+            case Kind::RecordText: {
+                auto text = std::make_unique<RecordTextControl>();
+                text->view = std::make_unique<RecordView>(hwnd_, id, tab);
+                w = text->view->hwnd();
+                if (!c->caption.empty()) text->view->setText(c->caption);
+                control = std::move(text);
                 break;
+            }
             case Kind::Frame: w = create(L"BUTTON", BS_GROUPBOX); break;
             case Kind::OptionButton: {
                 auto option = std::make_unique<OptionControl>();
@@ -628,16 +620,6 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 if (auto* t = dynamic_cast<TimerControl*>(it->second); t && t->on)
                     raiseEvent(t->onTimer);
             return 0;
-        }
-        case WM_CTLCOLORSTATIC: {
-            // The record text is read-only, not disabled: it keeps a white page.
-            HWND child = reinterpret_cast<HWND>(lp);
-            for (const auto& [c, w] : placed_)
-                if (w == child && c->kind == Kind::RecordText) {
-                    SetBkColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_WINDOW));
-                    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-                }
-            break;
         }
         case WM_SETCURSOR:
             if (pointer_ == PointerHourglass && LOWORD(lp) == HTCLIENT) {

@@ -1,0 +1,59 @@
+// The record text's window on Win32: the record lines (platform/record_lines.h) drawn by
+// us, only the lines in view, one character per byte on a fixed grid. A multi-line EDIT
+// pays for each added line in proportion to the text it holds; a day's records here cost
+// an added line its bytes. Locked against typing; the operator places the caret, selects,
+// copies (Ctrl+C) and scrolls.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/record_lines.h"
+
+namespace platform::win32 {
+
+class RecordView {
+  public:
+    // Changes from the program are shown at most this often: a download inserting line
+    // after line never waits for a repaint per line.
+    static constexpr UINT CadenceMs = 20;
+
+    RecordView(HWND parent, int id, DWORD style);
+    ~RecordView();
+    RecordView(const RecordView&) = delete;
+    RecordView& operator=(const RecordView&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    std::string text() const { return lines_.text(); }
+    void setText(std::string_view bytes);  // the caret goes to the start
+    // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
+    void replaceSelection(std::string_view bytes);
+
+  private:
+    using Pos = RecordLines::Pos;
+
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    void paint();
+    void changed();  // by the program: shown at the next cadence
+    void layOut();   // scroll bar ranges from the lines and the window
+    void scrollTo(long top, long x);
+    void showCaret();  // scrolls the caret into view
+    void placeCaret();
+    void moveCaret(Pos to, bool extend);  // as the operator did
+    void key(WPARAM vk);
+    void copy();
+    Pos hit(LPARAM lp) const;
+    int rows() const;
+
+    HWND hwnd_ = nullptr;
+    HFONT font_ = nullptr;
+    int lineHeight_ = 16, charWidth_ = 8;
+    RecordLines lines_;
+    long top_ = 0, x_ = 0;  // first line in view; pixels scrolled to the right
+    bool cadence_ = false, followCaret_ = false, focused_ = false;
+};
+
+}  // namespace platform::win32

@@ -6,6 +6,7 @@ add_executable(unit_tests
   frame_check_test.cpp
   download_test.cpp
   settings_format_test.cpp
+  record_lines_test.cpp
   win32/comm_port_test.cpp
   win32/system_test.cpp
 )

@@ -171,6 +171,11 @@ void RecordView::copy() {
     CloseClipboard();
 }
 
+void RecordView::selectAll() {
+    lines_.moveCaret({}, false);
+    moveCaret(lines_.last(), true);
+}
+
 void RecordView::key(WPARAM vk) {
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     if (ctrl && (vk == 'C' || vk == VK_INSERT)) {
@@ -178,8 +183,7 @@ void RecordView::key(WPARAM vk) {
         return;
     }
     if (ctrl && vk == 'A') {
-        lines_.moveCaret({}, false);
-        moveCaret(lines_.last(), true);
+        selectAll();
         return;
     }
     const Pos c = lines_.caret();
@@ -369,6 +373,24 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONUP:
             if (GetCapture() == hwnd_) ReleaseCapture();
             return 0;
+        case WM_CONTEXTMENU: {
+            enum { CopyItem = 1, SelectAllItem };
+            HMENU menu = CreatePopupMenu();
+            AppendMenuW(menu, lines_.hasSelection() ? MF_STRING : MF_STRING | MF_GRAYED, CopyItem,
+                        L"&Copy");
+            AppendMenuW(menu, MF_STRING, SelectAllItem, L"Select &All");
+            POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+            if (at.x == -1 && at.y == -1) {  // from the keyboard: at the caret
+                GetCaretPos(&at);
+                ClientToScreen(hwnd_, &at);
+            }
+            const int item = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                                            hwnd_, nullptr);
+            DestroyMenu(menu);
+            if (item == CopyItem) copy();
+            if (item == SelectAllItem) selectAll();
+            return 0;
+        }
         case WM_LBUTTONDBLCLK: {
             // The whole line: a record.
             const Pos at = hit(lp);

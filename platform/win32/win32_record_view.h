@@ -1,8 +1,8 @@
 // The record text's window on Win32: the record lines (platform/record_lines.h) drawn by
 // us, only the lines in view, one character per byte on a fixed grid. A multi-line EDIT
-// pays for each added line in proportion to the text it holds; a day's records here cost
-// an added line its bytes. Locked against typing; the operator places the caret, selects,
-// copies (Ctrl+C) and scrolls.
+// took tens of milliseconds to add a line, so a download waited for its record text; here
+// an added line costs its bytes. Locked against typing; the operator places the caret, selects,
+// copies (Ctrl+C or its menu) and scrolls.
 #pragma once
 
 #include <windows.h>
@@ -43,6 +43,7 @@ class RecordView {
     void showCaret();  // scrolls the caret into view
     void placeCaret();
     void moveCaret(Pos to, bool extend);  // as the operator did
+    void selectAll();
     void key(WPARAM vk);
     void copy();
     Pos hit(LPARAM lp) const;

@@ -4,6 +4,7 @@
 #include "platform/fatal.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/journal_file.h"
 #include "platform/win32/win32_ui.h"
 
 int main() {
@@ -16,7 +17,10 @@ int main() {
     auto comm = platform::win32::createCommPort();
     platform::Files files;
     platform::SystemClock clock;
-    VorbixLoader window(ui, *form, *comm, files, platform::systemFileSystem(), clock);
+    // Beside PORT.DAT, in the working directory.
+    auto journalFile = platform::systemJournalFile(Journal::FileName);
+    VorbixLoader window(ui, *form, *comm, files, platform::systemFileSystem(), clock,
+                        journalFile.get());
 
     platform::runHandler([&] { window.Form_Load(); });
     form->show();

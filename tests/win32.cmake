@@ -7,6 +7,7 @@ add_executable(unit_tests
   download_test.cpp
   settings_format_test.cpp
   record_lines_test.cpp
+  journal_test.cpp
   win32/comm_port_test.cpp
   win32/system_test.cpp
 )

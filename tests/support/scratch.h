@@ -4,6 +4,9 @@
 #pragma once
 
 #include <stdlib.h>
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 #include <filesystem>
 #include <stdexcept>
@@ -11,13 +14,26 @@
 
 namespace support {
 
+inline std::filesystem::path newScratchFolder() {
+#ifdef _WIN32
+    // No mkdtemp there: a name of this process's own, the first one free.
+    for (unsigned n = 0; n < 1000; ++n) {
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("vl-" + std::to_string(_getpid()) + "-" + std::to_string(n));
+        if (std::filesystem::create_directory(dir)) return dir;
+    }
+#else
+    std::string name = (std::filesystem::temp_directory_path() / "vl-XXXXXX").string();
+    if (::mkdtemp(name.data())) return name;
+#endif
+    throw std::runtime_error("no scratch folder");
+}
+
 class ScratchDir {
   public:
     enum Use { Beside, AsWorkingDirectory };
     explicit ScratchDir(Use use = AsWorkingDirectory) {
-        std::string name = (std::filesystem::temp_directory_path() / "vl-XXXXXX").string();
-        if (!::mkdtemp(name.data())) throw std::runtime_error("no scratch folder");
-        dir_ = name;
+        dir_ = newScratchFolder();
         if (use == AsWorkingDirectory) std::filesystem::current_path(dir_);
     }
     ~ScratchDir() {

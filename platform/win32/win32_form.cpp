@@ -276,13 +276,13 @@ struct FileListControl : FileList, Control {
     }
     void refill(const std::string& folder) {
         const auto files = sortedEntries(folder, FileKind::File);
-        const std::wstring spec = widen(pattern);
+        const std::wstring mask = widen(pattern);
         quiet = true;
         SendMessageW(hwnd, LB_RESETCONTENT, 0, 0);
         names.clear();
         for (const auto& name : files) {
             const std::wstring w = widen(name);
-            if (!PathMatchSpecW(w.c_str(), spec.c_str())) continue;
+            if (!PathMatchSpecW(w.c_str(), mask.c_str())) continue;
             names.push_back(name);
             SendMessageW(hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
         }

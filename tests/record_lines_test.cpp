@@ -16,7 +16,7 @@ TEST(RecordLines, TextRoundTripsByteForByte) {
         "a\r\nb\r\n",                             // ends in CR LF: an empty last line
         "\r\n\r\n",                               // empty lines only
         "lone CR\r and LF\n stay in the line",    // only the pair cuts a line
-        std::string("nul\0and\xff\x80\x1b", 12),  // any byte
+        std::string("nul\0and\xff\x80\x1b", 10),  // any byte
         "cr before pair\r\r\nlf after\r\n\n",
     };
     for (const auto& bytes : cases) {

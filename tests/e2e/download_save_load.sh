@@ -9,16 +9,7 @@ main=$MAIN_WIN
 cp "$WORK/PORT.DAT" "$WORK/PORT.DAT.before"
 download "$main"
 
-through_dialog "$main" 4920 SAVE run1
-[ -f "$WORK/run1.txt" ] || fail "run1.txt was not saved"
-# Five laps, each ended by CR LF, and the CR LF the save adds.
-[ "$(grep -c $'\r$' "$WORK/run1.txt")" = 6 ] || fail "run1.txt: $(od -c "$WORK/run1.txt" | head)"
-[ "$(tail -c 4 "$WORK/run1.txt" | od -An -c | tr -d ' ')" = '\r\n\r\n' ] || fail "run1.txt ending"
-
-through_dialog "$main" 6120 LOAD run1
-through_dialog "$main" 4920 SAVE run2
-# Loading keeps the empty last line; saving adds one more line end.
-cmp "$WORK/run2.txt" <(cat "$WORK/run1.txt"; printf '\r\n') || fail "run2.txt is not run1.txt plus CR LF"
+save_load_save "$main"
 
 close_window "$main"
 wait_exit 15

@@ -139,3 +139,17 @@ through_dialog() {
   click "$d" $(tw 5280 3360 855 375)  # OK
   wait_gone "^ $3\$"
 }
+
+# save_load_save WINDOW: saves the five downloaded laps as run1, loads run1 back and saves
+# it as run2; checks both files' bytes.
+save_load_save() {
+  through_dialog "$1" 4920 SAVE run1
+  [ -f "$WORK/run1.txt" ] || fail "run1.txt was not saved"
+  # Five laps, each ended by CR LF, and the CR LF the save adds.
+  [ "$(grep -c $'\r$' "$WORK/run1.txt")" = 6 ] || fail "run1.txt: $(od -c "$WORK/run1.txt" | head)"
+  [ "$(tail -c 4 "$WORK/run1.txt" | od -An -c | tr -d ' ')" = '\r\n\r\n' ] || fail "run1.txt ending"
+  through_dialog "$1" 6120 LOAD run1
+  through_dialog "$1" 4920 SAVE run2
+  # Loading keeps the empty last line; saving adds one more line end.
+  cmp "$WORK/run2.txt" <(cat "$WORK/run1.txt"; printf '\r\n') || fail "run2.txt is not run1.txt plus CR LF"
+}

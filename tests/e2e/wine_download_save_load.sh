@@ -18,7 +18,8 @@ start_sim --count=5
 # Wine makes its COM1 from this key when its server starts; a link made by hand in
 # dosdevices would be overwritten then.
 vl_wine_prefix "$WIN_BUILD/wine" e2e
-WINEPREFIX=$PREFIX wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$SIM_DEV" /f \
+export WINEPREFIX=$PREFIX
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$SIM_DEV" /f \
   </dev/null >/dev/null 2>&1 || fail "cannot map COM1"
 vl_wine_stop "$PREFIX"
 vl_wine_start "$PREFIX"
@@ -27,31 +28,11 @@ vl_wine_start "$PREFIX"
 folder="Z:${WORK//\//\\}"
 printf '1\r\n"57600"\r\n"%s"\r\n' "$folder" >"$WORK/PORT.DAT"
 cp "$WORK/PORT.DAT" "$WORK/PORT.DAT.before"
-(cd "$WORK" && WINEPREFIX=$PREFIX exec wine "$WIN_BUILD/vorbixloader.exe") \
-  >"$WORK/program.out" 2>"$WORK/program.err" &
-PROGRAM=$!
-PIDS+=($PROGRAM)
+PROGRAM_BIN=wine start_program "$WIN_BUILD/vorbixloader.exe"
 main=$(wait_window "$MAIN" 60)
 download "$main"
 
-through_dialog() {
-  click "$main" $(tw "$1" 120 1215 375)
-  local d
-  d=$(wait_window "^ $2\$")
-  click "$d" $(tw 1080 3360 3975 270)  # the name box
-  xdotool key ctrl+a
-  type_text "$3"
-  click "$d" $(tw 5280 3360 855 375)  # OK
-  wait_gone "^ $2\$"
-}
-
-through_dialog 4920 SAVE run1
-[ -f "$WORK/run1.txt" ] || fail "run1.txt was not saved"
-[ "$(grep -c $'\r$' "$WORK/run1.txt")" = 6 ] || fail "run1.txt: $(od -c "$WORK/run1.txt" | head)"
-[ "$(tail -c 4 "$WORK/run1.txt" | od -An -c | tr -d ' ')" = '\r\n\r\n' ] || fail "run1.txt ending"
-through_dialog 6120 LOAD run1
-through_dialog 4920 SAVE run2
-cmp "$WORK/run2.txt" <(cat "$WORK/run1.txt"; printf '\r\n') || fail "run2.txt is not run1.txt plus CR LF"
+save_load_save "$main"
 [ -z "$(ls "$WORK" | grep -i '\.tmp$')" ] || fail "a temporary file was left: $(ls "$WORK")"
 
 if [ -n "$SHOT" ]; then

@@ -11,13 +11,13 @@
 //   and the places of line errors. The rest waits with the driver, which throttles the
 //   sender; only the driver ever loses bytes, and its counters (TIOCGICOUNT) turn that
 //   into an overrun or buffer-overflow event at the place reached.
-// - store() appends the data to the input buffer (buf_; input() reads it from head_ on)
-//   and queues each error with its stream position: the number of bytes before it since
-//   the port opened (taken_ counts those input() has taken).
-// - deliver() raises the events. A queued error is raised once every byte before it has
-//   been read, so the program sees it between the two characters it came between and it
-//   marks the line it belongs to. Otherwise a receive event follows while at least
-//   RThreshold bytes are unread; a handler that reads nothing ends the round.
+// - The input buffer is the ReceiveQueue every system's port shares. It keeps the data
+//   for input() and each error at its stream position: the number of bytes before it
+//   since the port opened.
+// - The queue then raises the events. A queued error is raised once every byte before
+//   it has been read, so the program sees it between the two characters it came between
+//   and it marks the line it belongs to. Otherwise a receive event follows while at
+//   least RThreshold bytes are unread; a handler that reads nothing ends the round.
 // - Notifier on and off (watch()): off while the buffer is full, on again once input()
 //   has made room. While the port's handler runs (notifierDepth_ > 0) it may run a nested
 //   event loop (a modal box); a wake-up inside it only switches the notifier off, so
@@ -57,7 +57,6 @@ namespace platform {
 namespace {
 
 constexpr auto OutputTimeout = std::chrono::seconds(2);
-constexpr size_t MaxPendingEvents = 1024;  // line errors nobody reads are dropped beyond
 
 // Closes a descriptor unless released, so a failing open leaves nothing behind.
 struct FdGuard {
@@ -86,10 +85,6 @@ TermiosCommPort::~TermiosCommPort() {
     close();
 }
 
-std::string TermiosCommPort::name() const {
-    return "COM" + std::to_string(port_);
-}
-
 void TermiosCommPort::setPortOpen(bool open) {
     if (open)
         this->open();
@@ -97,53 +92,13 @@ void TermiosCommPort::setPortOpen(bool open) {
         close();
 }
 
-void TermiosCommPort::setCommPort(int16_t n) {
-    if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
-    if (n < 1)
-        throw RuntimeError(err::InvalidPortNumber, "COM" + std::to_string(n) + ": no such port");
-    port_ = n;
-}
-
 void TermiosCommPort::setSettings(const std::string& settings) {
-    const auto speed = settingsSpeed(settings);
-    if (!speed)
-        throw RuntimeError(err::InvalidPropertyValue, name() + " (" + serialDevice(port_) +
-                                                          "): settings \"" + shortened(settings) +
-                                                          "\" are not ones this port takes");
-    const auto oldSettings = settings_;
-    const auto oldSpeed = speed_;
-    settings_ = settings;
-    speed_ = *speed;
-    if (!portOpen()) return;
-    try {
-        applySettings(fd_);
-    } catch (...) {
-        settings_ = oldSettings;
-        speed_ = oldSpeed;
-        throw;
-    }
+    takeSettings(settings, settingsSpeed(settings).value_or(0), [this] { applySettings(fd_); });
 }
 
-void TermiosCommPort::setInputLen(int16_t n) {
-    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InputLen");
-    inputLen_ = n;
-}
-
-void TermiosCommPort::setRThreshold(int16_t n) {
-    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: RThreshold");
-    rThreshold_ = n;
-}
-
-void TermiosCommPort::setInBufferCount(int16_t n) {
-    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
-    if (n != 0)
-        throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InBufferCount");
+void TermiosCommPort::discardInput() {
     ::tcflush(fd_, TCIFLUSH);
     decoder_.reset();
-    taken_ += unread();
-    buf_.clear();
-    head_ = 0;
-    pending_.clear();
     watch();
 }
 
@@ -224,10 +179,7 @@ void TermiosCommPort::close() {
     serial::releaseLock(lockFile_);
     lockFile_.clear();
     decoder_.reset();
-    taken_ = 0;
-    buf_.clear();
-    head_ = 0;
-    pending_.clear();
+    queue_.clear();
     ++generation_;
 }
 
@@ -243,7 +195,7 @@ void TermiosCommPort::onReadable() {
     const uint64_t generation = generation_;
     ++notifierDepth_;
     const bool gone = readAvailable();
-    deliver();
+    queue_.deliver(rThreshold_, event_, onComm, generation_);
     if (gone && generation == generation_) {
         logLine(name() + ": " + device_ + " has gone away; port closed");
         close();
@@ -258,7 +210,7 @@ void TermiosCommPort::onReadable() {
 void TermiosCommPort::watch() {
     // A full buffer leaves the bytes with the driver, which holds them and throttles the
     // sender; watching the descriptor meanwhile would only spin.
-    if (notifier_ && notifierDepth_ == 0) notifier_->setEnabled(unread() < InBufferSize);
+    if (notifier_ && notifierDepth_ == 0) notifier_->setEnabled(queue_.unread() < InBufferSize);
 }
 
 bool TermiosCommPort::readAvailable() {
@@ -267,7 +219,7 @@ bool TermiosCommPort::readAvailable() {
     char chunk[InBufferSize];
     // Never more raw bytes than the buffer has room for: marks only shrink them, so
     // nothing read is ever thrown away.
-    const size_t room = InBufferSize - std::min(unread(), InBufferSize);
+    const size_t room = InBufferSize - std::min(queue_.unread(), InBufferSize);
     bool gone = false;
     for (size_t total = 0; total < room;) {
         const size_t want = room - total;
@@ -293,73 +245,30 @@ bool TermiosCommPort::readAvailable() {
         gone = true;  // end of file, EIO, ENODEV: the device is no longer there
         break;
     }
-    checkOverruns();
-    store(data, errors);
+    std::vector<serial::ReceiveQueue::LineError> marks;
+    checkOverruns(marks);
+    for (const size_t at : errors) marks.push_back({at, comm::EvFrame});
+    queue_.store(data, marks);
     return gone;
 }
 
-void TermiosCommPort::checkOverruns() {
+void TermiosCommPort::checkOverruns(std::vector<serial::ReceiveQueue::LineError>& marks) {
     if (!countersWork_) return;
     serial_icounter_struct counters{};
     if (::ioctl(fd_, TIOCGICOUNT, &counters) != 0) return;
     // Characters were lost before the ones just read: mark the line they belong to. Only
     // the driver loses any; this layer reads no more than it can keep.
-    if (counters.overrun != overruns_) queue(comm::EvOverrun);
-    if (counters.buf_overrun != bufOverruns_) queue(comm::EvRxOver);
+    if (counters.overrun != overruns_) marks.push_back({0, comm::EvOverrun});
+    if (counters.buf_overrun != bufOverruns_) marks.push_back({0, comm::EvRxOver});
     overruns_ = counters.overrun;
     bufOverruns_ = counters.buf_overrun;
 }
 
-void TermiosCommPort::store(const std::string& data, const std::vector<size_t>& errors) {
-    if (head_ > 0) {
-        buf_.erase(0, head_);
-        head_ = 0;
-    }
-    size_t from = 0;
-    for (const size_t at : errors) {
-        buf_.append(data, from, at - from);
-        from = at;
-        queue(comm::EvFrame);
-    }
-    buf_.append(data, from);
-}
-
-void TermiosCommPort::queue(int16_t code) {
-    if (pending_.size() < MaxPendingEvents) pending_.push_back({taken_ + unread(), code});
-}
-
 std::string TermiosCommPort::input() {
-    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
-    const size_t n = inputLen_ > 0 ? std::min<size_t>(inputLen_, unread()) : unread();
-    std::string s = buf_.substr(head_, n);
-    // Reading one byte per event must not move the rest each time.
-    head_ += n;
-    if (head_ == buf_.size()) {
-        buf_.clear();
-        head_ = 0;
-    }
-    taken_ += n;
+    std::string s = CommPortBase::input();
     // Drained from outside the port's own wake-up (which resumes watching as it ends).
-    if (n > 0) watch();
+    if (!s.empty()) watch();
     return s;
-}
-
-void TermiosCommPort::deliver() {
-    const uint64_t generation = generation_;
-    while (generation == generation_) {
-        if (!pending_.empty() && pending_.front().at <= taken_) {
-            event_ = pending_.front().code;
-            pending_.pop_front();
-            runHandler(onComm);
-        } else if (rThreshold_ > 0 && unread() >= static_cast<size_t>(rThreshold_)) {
-            const uint64_t before = taken_;
-            event_ = comm::EvReceive;
-            runHandler(onComm);
-            if (taken_ == before) break;  // the handler reads nothing: do not spin
-        } else {
-            break;
-        }
-    }
 }
 
 void TermiosCommPort::output(const std::string& bytes) {

@@ -68,10 +68,6 @@ Win32CommPort::~Win32CommPort() {
     if (drainEvent_) CloseHandle(drainEvent_);
 }
 
-std::string Win32CommPort::name() const {
-    return "COM" + std::to_string(port_);
-}
-
 void Win32CommPort::setPortOpen(bool open) {
     if (open)
         this->open();
@@ -79,48 +75,14 @@ void Win32CommPort::setPortOpen(bool open) {
         close();
 }
 
-void Win32CommPort::setCommPort(int16_t n) {
-    if (portOpen()) throw RuntimeError(err::PortAlreadyOpen, name() + ": port already open");
-    if (n < 1)
-        throw RuntimeError(err::InvalidPortNumber, "COM" + std::to_string(n) + ": no such port");
-    port_ = n;
-}
-
 void Win32CommPort::setSettings(const std::string& settings) {
-    const auto speed = serial::settingsBaud(settings);
-    if (!speed || *speed == 0)
-        throw RuntimeError(err::InvalidPropertyValue,
-                           name() + ": settings \"" + settings + "\" are not ones this port takes");
-    const auto oldSettings = settings_;
-    const auto oldSpeed = speed_;
-    settings_ = settings;
-    speed_ = *speed;
-    if (!portOpen()) return;
-    try {
-        applySettings(handle_);
-    } catch (...) {
-        settings_ = oldSettings;
-        speed_ = oldSpeed;
-        throw;
-    }
+    // Any speed the driver takes; SetCommState says which.
+    takeSettings(settings, serial::settingsBaud(settings).value_or(0),
+                 [this] { applySettings(handle_); });
 }
 
-void Win32CommPort::setInputLen(int16_t n) {
-    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InputLen");
-    inputLen_ = n;
-}
-
-void Win32CommPort::setRThreshold(int16_t n) {
-    if (n < 0) throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: RThreshold");
-    rThreshold_ = n;
-}
-
-void Win32CommPort::setInBufferCount(int16_t n) {
-    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
-    if (n != 0)
-        throw RuntimeError(err::InvalidPropertyValue, "Invalid property value: InBufferCount");
+void Win32CommPort::discardInput() {
     api_.purgeComm(handle_, PURGE_RXCLEAR);
-    queue_.clear();
 }
 
 void Win32CommPort::applySettings(HANDLE h) const {
@@ -312,11 +274,6 @@ bool Win32CommPort::takeRead(DWORD got) {
     const uint64_t generation = generation_;
     queue_.deliver(rThreshold_, event_, onComm, generation_);
     return generation == generation_;
-}
-
-std::string Win32CommPort::input() {
-    if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
-    return queue_.take(inputLen_);
 }
 
 void Win32CommPort::output(const std::string& bytes) {

@@ -11,8 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/comm_port.h"
-#include "platform/serial/receive_queue.h"
+#include "platform/serial/comm_port_base.h"
 
 namespace platform::win32 {
 
@@ -42,7 +41,7 @@ SerialApi& systemSerialApi();
 void watchEvent(HANDLE event, std::function<void()> wake);
 void unwatchEvent(HANDLE event);
 
-class Win32CommPort : public CommPort {
+class Win32CommPort : public serial::CommPortBase {
   public:
     explicit Win32CommPort(SerialApi& api = systemSerialApi());
     ~Win32CommPort() override;
@@ -51,21 +50,15 @@ class Win32CommPort : public CommPort {
 
     bool portOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
     void setPortOpen(bool open) override;
-    void setCommPort(int16_t n) override;
     void setSettings(const std::string& settings) override;
-    void setInputLen(int16_t n) override;
-    void setRThreshold(int16_t n) override;
-    void setInBufferCount(int16_t n) override;
     void output(const std::string& bytes) override;
-    std::string input() override;
-    int16_t commEvent() const override { return event_; }
 
     // The pending read has completed (its event is signalled): takes what it brought,
     // raises the events and starts the next read.
     void readDone();
 
   private:
-    std::string name() const;  // "COMn"
+    void discardInput() override;
     void open();
     void close();
     void applySettings(HANDLE h) const;
@@ -74,12 +67,6 @@ class Win32CommPort : public CommPort {
     void hangUp(DWORD error);
 
     SerialApi& api_;
-    int16_t port_ = 1;
-    std::string settings_ = "9600,n,8,1";
-    unsigned speed_ = 9600;
-    int16_t inputLen_ = 0;
-    int16_t rThreshold_ = 0;
-    int16_t event_ = 0;
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE readEvent_ = nullptr;
@@ -90,7 +77,6 @@ class Win32CommPort : public CommPort {
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
     int depth_ = 0;            // > 0 while the port's own wake-up runs
     bool paused_ = false;      // not watched while a nested loop runs inside that wake-up
-    serial::ReceiveQueue queue_;
 };
 
 }  // namespace platform::win32

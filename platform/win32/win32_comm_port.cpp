@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/fatal.h"
 #include "platform/log.h"
 #include "platform/serial/settings_text.h"
 #include "platform/serial_device.h"
@@ -170,6 +171,8 @@ void Win32CommPort::hangUp(DWORD error) {
     logLine(name() + ": " + serialDevice(port_) + " has gone away (error " + std::to_string(error) +
             "); port closed");
     close();
+    event_ = comm::EvHangUp;
+    runHandler(onComm);
 }
 
 void Win32CommPort::startReads() {

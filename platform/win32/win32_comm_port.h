@@ -64,7 +64,7 @@ class Win32CommPort : public serial::CommPortBase {
     void applySettings(HANDLE h) const;
     void startReads();
     bool takeRead(DWORD got);  // false when the device has gone
-    void hangUp(DWORD error);
+    void hangUp(DWORD error);  // closes, then raises EvHangUp
 
     SerialApi& api_;
 

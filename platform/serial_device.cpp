@@ -79,6 +79,10 @@ std::string describeSerialPort(int16_t n) {
     return comName(n) + ": " + dev + " (" + state + ")";
 }
 
+bool portDeviceMenu() {
+    return true;
+}
+
 std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot) {
     std::vector<SerialChoice> adapters, uarts;
     std::error_code ec;

@@ -19,6 +19,10 @@ std::string comLinkTarget(int16_t n, const std::string& folder = ".");
 // through /dev/serial/by-id also shows the adapter's name.
 std::string describeSerialPort(int16_t n);
 
+// Whether the operator chooses the device behind a port (the PORT dialog's device menu,
+// by COMn links); Windows names its ports itself.
+bool portDeviceMenu();
+
 // A device an operator can point a port at: `path` is what the COMn link should name,
 // `label` the name a person recognises.
 struct SerialChoice {

@@ -78,6 +78,7 @@ void port_setei::com_no_Click(int Index) {
 }
 
 void port_setei::com_no_ContextMenu(int Index) {
+    if (!platform::portDeviceMenu()) return;
     const auto n = static_cast<int16_t>(Index + 1);
     const auto devices = platform::scanSerialDevices(DeviceRoot);
     const std::string now = platform::comLinkTarget(n);
@@ -111,7 +112,7 @@ void port_setei::showDevice(int Index) {
     // Tells the operator which device each number stands for on this machine.
     form_->option("com_no", Index)
         .setToolTip(platform::describeSerialPort(static_cast<int16_t>(Index + 1)) +
-                    "\nRight-click to choose the device.");
+                    (platform::portDeviceMenu() ? "\nRight-click to choose the device." : ""));
 }
 
 void port_setei::Combo1_Click() {

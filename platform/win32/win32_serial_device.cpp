@@ -74,8 +74,12 @@ std::string describeSerialPort(int16_t n) {
     return port + ": " + what + (present ? " (present)" : " (not present)");
 }
 
-// Windows names its ports itself: there are no COMn links to point, so the PORT dialog's
-// device menu offers nothing here.
+// Windows names its ports itself: there are no COMn links to point, so the PORT dialog
+// has no device menu here.
+bool portDeviceMenu() {
+    return false;
+}
+
 std::string comLinkTarget(int16_t, const std::string&) {
     return "";
 }

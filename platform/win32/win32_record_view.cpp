@@ -293,6 +293,17 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
+        // The records as shown, for screen readers and automation: one character a byte.
+        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(lines_.text().size());
+        case WM_GETTEXT: {
+            if (wp == 0) return 0;
+            const std::wstring all = recordChars(lines_.text());
+            const size_t n = std::min<size_t>(all.size(), wp - 1);
+            auto* out = reinterpret_cast<wchar_t*>(lp);
+            std::copy_n(all.data(), n, out);
+            out[n] = L'\0';
+            return static_cast<LRESULT>(n);
+        }
         case WM_SIZE:
             layOut();
             placeCaret();

@@ -8,6 +8,7 @@
 #include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/win32/win32_record_view.h"
 #include "platform/win32/win32_ui.h"
 
 namespace {
@@ -23,6 +24,14 @@ TEST(Win32RecordText, EveryByteIsOneCharacterAndRoundTrips) {
     EXPECT_EQ(chars.substr(256), L"\r\n\u240D\r\n\u240A");
     EXPECT_EQ(win32::recordBytes(chars), bytes);
     EXPECT_EQ(win32::recordBytes(L"\u65E5\u20AC"), "?\x80");
+
+    // The record view tells screen readers and automation the same characters.
+    win32::RecordView view(HWND_MESSAGE, 1, 0);
+    view.setText(bytes);
+    std::wstring told(bytes.size() + 1, L'-');
+    EXPECT_EQ(GetWindowTextW(view.hwnd(), told.data(), static_cast<int>(told.size())),
+              static_cast<int>(bytes.size()));
+    EXPECT_EQ(std::wstring(told.c_str()), chars);
 }
 
 struct Win32Files : ::testing::Test {

@@ -2,8 +2,6 @@
 // does, and the port opens the slave through the link COM7. Tests run in a scratch folder
 // that holds the links and the lock files.
 #include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,7 +10,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 
 #include "platform/error.h"
 #include "platform/serial/termios_comm_port.h"
@@ -164,45 +161,8 @@ TEST_F(SerialPort, AHangUpClosesThePortAndIsToldAsAnEvent) {
     EXPECT_EQ(events_, Events{comm::EvHangUp});
 }
 
-// An operator outside the device's group: the port refuses and names the group to join.
-// The open runs in this program again, as an unprivileged user.
-TEST_F(SerialPort, PermissionDeniedNamesTheDevicesGroupAndTheFix) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
-    const group* dialout = ::getgrnam("dialout");
-    ASSERT_TRUE(dialout);
-    // As an adapter's device is: owned by root, read and written by its group.
-    ASSERT_EQ(::chown(slave_.c_str(), 0, dialout->gr_gid), 0);
-    ASSERT_EQ(::chmod(slave_.c_str(), 0660), 0);
-    ASSERT_EQ(::chmod(".", 0755), 0);  // the other user reads the link COM7
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string command =
-        "setpriv --reuid=65534 --regid=65534 --clear-groups -- '" + self + "' --open-port 7 2>&1";
-    std::string said;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[512];
-        while (size_t n = std::fread(buf, 1, sizeof buf, p)) said.append(buf, n);
-        ::pclose(p);
-    }
-    EXPECT_EQ(said, "70 COM7: " + slave_ +
-                        ": permission denied. Add your user to the group 'dialout' (sudo adduser "
-                        "$USER dialout), then log out and in again.\n");
-}
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    // "--open-port N": opens COMN of the current folder and prints the error, if any.
-    if (argc == 3 && std::string(argv[1]) == "--open-port") {
-        TermiosCommPort port;
-        port.setLockDirectories({});
-        try {
-            port.setCommPort(static_cast<int16_t>(std::stoi(argv[2])));
-            port.setPortOpen(true);
-            std::cout << "opened\n";
-        } catch (const RuntimeError& e) {
-            std::cout << e.number() << " " << e.description() << "\n";
-        }
-        return 0;
-    }
     ::testing::InitGoogleTest(&argc, argv);
     support::ScratchDir dir;
     return RUN_ALL_TESTS();

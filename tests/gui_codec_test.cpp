@@ -1,4 +1,5 @@
-// Record text shown one character per byte: every byte must survive a text widget.
+// Record text shown one character per byte: which character each byte shows as. That every
+// byte string comes back whole is the byte codec fuzz target's check.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,14 +9,6 @@
 namespace {
 
 using namespace platform::qt;
-
-TEST(ByteCodec, EveryByteIsOneCharacterAndRoundTrips) {
-    std::string bytes;
-    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
-    const QString text = decodeBytes(bytes);
-    EXPECT_EQ(text.size(), 256);  // 0x0D is followed by 0x0E: no line break here
-    EXPECT_EQ(encodeText(text), bytes);
-}
 
 TEST(ByteCodec, OnlyCrLfBreaksALineAndOtherBytesShowAsTheirCharacters) {
     const std::pair<std::string, std::u16string> cases[] = {

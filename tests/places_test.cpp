@@ -19,13 +19,6 @@ TEST(Places, MountTableGivesOperatorVolumesOnceInOrder) {
         (std::vector<std::string>{"/", "/home", "/media/op/LAP DATA", "/mnt/usb", "/mnt/ram"}));
 }
 
-TEST(Places, PlaceOfIsLongestPrefixOnFolderBoundary) {
-    const std::vector<std::string> among{"/", "/mnt/usb", "/mnt/usb/inner"};
-    EXPECT_EQ(platform::placeOf("/mnt/usb/inner/x", among), "/mnt/usb/inner");
-    EXPECT_EQ(platform::placeOf("/mnt/usb/innerx", among), "/mnt/usb");
-    EXPECT_EQ(platform::placeOf("/mnt/usbx", among), "/");
-}
-
 TEST(Places, DocumentsFolderFromTheUserFolderSettingsElseHome) {
     const struct {
         const char* userDirs;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -30,7 +27,6 @@ void put(const std::string& path, const std::string& bytes) {
 struct RecordFiles : ::testing::Test, fake::Program {
     support::ScratchDir scratch{support::ScratchDir::Beside};
     std::string dir = scratch.path();
-    fake::TextBox& records = text;
 
     void SetUp() override { vl.PASS_NAME = dir; }
     std::string at(const std::string& name) const { return scratch.at(name); }
@@ -50,56 +46,38 @@ struct RecordFiles : ::testing::Test, fake::Program {
     }
 };
 
-TEST_F(RecordFiles, OpensAtNearestListableFolderWithDatedName) {
-    fs::create_directories(at("a"));
-    put(at("a/file"), "");
-    const std::pair<std::string, std::string> cases[] = {
-        {at("a/b/c"), at("a")},
-        {at("a/file"), at("a")},
-        {"no-such", platform::systemFileSystem().currentDirectory()}};
-    for (const auto& [last, opened] : cases) {
-        vl.PASS_NAME = last;
-        run(" LOAD", [&](fake::Form& f) {
-            EXPECT_EQ(f.dirList("Dir1").path(), opened) << last;
-            EXPECT_EQ(f.fileList("File1").path(), opened) << last;
-            EXPECT_EQ(f.ftext("Text1").text(), "LAP_DAT_01-09-2005");
-        });
-    }
-}
-
 TEST_F(RecordFiles, SaveAndLoadAreByteExact) {
     std::string bytes;
     for (int c = 0; c < 256; ++c)
         if (c != '\r' && c != '\n') bytes += static_cast<char>(c);
     std::string many;
     for (int i = 0; i < 100000; ++i) many += std::to_string(i) + "  12.345\r\n";
-    for (const std::string& text : {bytes + "\r\n\x80\xFF\r\n", std::string(), many}) {
-        records.value = text;
+    for (const std::string& records : {bytes + "\r\n\x80\xFF\r\n", std::string(), many}) {
+        text.value = records;
         ASSERT_TRUE(ok(" SAVE", "trip"));
         // Compared as a whole: a diff of 100,000 differing lines would take gtest ages.
-        ASSERT_TRUE(slurp(at("trip.txt")) == text + "\r\n") << text.size();
-        records.value = "stale";
+        ASSERT_TRUE(slurp(at("trip.txt")) == records + "\r\n") << records.size();
+        text.value = "stale";
         ASSERT_TRUE(ok(" LOAD", "trip"));
-        ASSERT_TRUE(records.value == text + "\r\n") << text.size();
+        ASSERT_TRUE(text.value == records + "\r\n") << records.size();
         ui.answers.push_back(platform::Answer::Yes);  // to replace the file in the next round
     }
     EXPECT_EQ(ui.answers.size(), 1u);  // each replacement was asked
 }
 
 TEST_F(RecordFiles, LoadEndsLinesAtCrLfCrOrLoneLf) {
-    const std::string chunk(65535, 'x');  // puts a CR LF across the read buffer's edge
+    // Across a read's edge too: the record file fuzz target reads a few bytes at a time.
     const std::pair<std::string, std::string> cases[] = {{"a\r\nb\nc\rd", "a\r\nb\r\nc\r\nd\r\n"},
-                                                         {"\n\n", "\r\n\r\n"},
-                                                         {chunk + "\r\ny", chunk + "\r\ny\r\n"}};
+                                                         {"\n\n", "\r\n\r\n"}};
     for (const auto& [file, shown] : cases) {
         put(at("r.txt"), file);
         ASSERT_TRUE(ok(" LOAD", "r"));
-        EXPECT_EQ(records.value, shown) << file.substr(0, 10);
+        EXPECT_EQ(text.value, shown) << file;
     }
 }
 
 TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
-    records.value = "keep\r\n";
+    text.value = "keep\r\n";
     put(at("r.txt"), "a\r\nb\r\nc\r\n");
     put(at("s.txt"), "s\r\n");
     EXPECT_TRUE(run(" LOAD", [&](fake::Form& f) {
@@ -107,10 +85,10 @@ TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
         enter(f, "missing");
         // The box hides why; the log keeps it.
         EXPECT_NE(testing::internal::GetCapturedStderr().find("missing.txt"), std::string::npos);
-        EXPECT_EQ(records.value, "keep\r\n");
-        records.room = 2;
+        EXPECT_EQ(text.value, "keep\r\n");
+        text.room = 2;
         enter(f, "r");
-        EXPECT_EQ(records.value, "a\r\nb\r\n");
+        EXPECT_EQ(text.value, "a\r\nb\r\n");
         EXPECT_FALSE(f.unloaded);
         ASSERT_EQ(ui.boxes.size(), 2u);
         EXPECT_EQ(ui.boxes[0].text, "!! non file !!");
@@ -121,22 +99,22 @@ TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
         list.chosen = "s.b.txt";
         list.onClick();
         EXPECT_EQ(f.ftext("Text1").text(), "s");
-        records.room = 1;
+        text.room = 1;
         f.fbutton("Command1").onClick();
     }));
-    EXPECT_EQ(records.value, "s\r\n");
+    EXPECT_EQ(text.value, "s\r\n");
     EXPECT_EQ(files.freeFile(), 1);
 }
 
 TEST_F(RecordFiles, FileBeyondTheLimitIsRefusedWithItsSizeAndTheRecordsKept) {
     for (const int64_t size : {RecordFileLimit, RecordFileLimit + 1}) {
-        records.value = "keep\r\n";
+        text.value = "keep\r\n";
         ui.boxes.clear();
         put(at("big.txt"), "");
         fs::resize_file(at("big.txt"), size);  // sparse: NULs
         const bool closed = ok(" LOAD", "big");
         EXPECT_EQ(closed, size <= RecordFileLimit) << size;
-        EXPECT_EQ(records.value.size(), size <= RecordFileLimit ? size + 2 : 6);
+        EXPECT_EQ(text.value.size(), size <= RecordFileLimit ? size + 2 : 6);
         if (size > RecordFileLimit) {
             EXPECT_EQ(ui.boxes.at(0).text,
                       "!! file too large: 8,388,609 bytes, the limit is 8,388,608 bytes !!");
@@ -147,7 +125,7 @@ TEST_F(RecordFiles, FileBeyondTheLimitIsRefusedWithItsSizeAndTheRecordsKept) {
 
 TEST_F(RecordFiles, OverwriteIsAskedAndFailedWriteKeepsOldFile) {
     put(at("r.txt"), "old\r\n");
-    records.value = std::string(300000, 'x');
+    text.value = std::string(300000, 'x');
     EXPECT_FALSE(ok(" SAVE", "r"));  // answered No
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "!! file exists, overwrite? !!");
@@ -171,75 +149,30 @@ TEST_F(RecordFiles, OverwriteIsAskedAndFailedWriteKeepsOldFile) {
     EXPECT_EQ(files.freeFile(), 1);
 }
 
-// A full disk and a read-only stick, as small volumes of our own: they live in a mount
-// namespace of this test process and vanish with it.
-TEST_F(RecordFiles, FullOrReadOnlyVolumeKeepsRecordsAndOldFile) {
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
-        ::mount("vl", dir.c_str(), "tmpfs", 0, "size=64k"))
-        GTEST_SKIP() << "cannot mount a small volume here: " << std::strerror(errno);
-    put(at("r.txt"), "old\r\n");
-    records.value = std::string(100000, '7') + "\r\n";
-    ui.answers.push_back(platform::Answer::Yes);
-    EXPECT_FALSE(ok(" SAVE", "r"));
-    ASSERT_EQ(::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    EXPECT_FALSE(ok(" SAVE", "new"));
-    ASSERT_EQ(ui.boxes.size(), 3u);
-    EXPECT_NE(ui.boxes[1].text.find(std::strerror(ENOSPC)), std::string::npos);
-    EXPECT_NE(ui.boxes[2].text.find(std::strerror(EROFS)), std::string::npos);
-    EXPECT_EQ(records.value.size(), 100002u);
-    EXPECT_EQ(slurp(at("r.txt")), "old\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);  // no temporary file left
-    ::umount(dir.c_str());
-}
-
-TEST_F(RecordFiles, InRootFolderNameStartsWithDoubleSlash) {
-    vl.PASS_NAME = "/";
-    const std::string missing = "vl-no-such-folder-" + std::to_string(::getpid());
-    EXPECT_FALSE(ok(" SAVE", missing + "/r"));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text.rfind("//" + missing + "/r.txt", 0), 0u) << ui.boxes[0].text;
-}
-
-// The dialog on drives and "\": it climbs to the nearest folder that lists, falls back
-// to the system drive when a drive fails, and joins names with the system's separator.
-TEST(FileDialogPlaces, FollowSystemSeparatorAndDrives) {
-    fake::Program p;
-    fake::FileSystem fsys;
-    fsys.paths = {{"c:\\laps", platform::FileKind::Folder},
-                  {"c:\\laps\\r.txt", platform::FileKind::File},
-                  {"c:\\work", platform::FileKind::Folder},
-                  {"c:\\users\\op\\documents", platform::FileKind::Folder},
-                  {"e:\\x", platform::FileKind::Folder}};
-    fsys.unreadable = {"a:\\", "e:\\x"};
-    VorbixLoader vl{p.ui, p.form, p.comm, p.files, fsys, p.clock};
+// The dialog opens at the nearest folder that lists, with a dated name; a place that
+// cannot be listed is reported, and the dialog goes back to the home place.
+TEST_F(RecordFiles, OpensAtTheNearestListableFolderAndLeavesAPlaceThatFails) {
+    fs::create_directories(at("a"));
+    put(at("a/file"), "");
     const std::pair<std::string, std::string> opens[] = {
-        {"c:\\laps\\gone\\deeper\\", "c:\\laps"},
-        {"e:\\x", "e:\\"},
-        {"laps", "c:\\work"},
-        {"", "c:\\users\\op\\documents"}};  // no folder yet: the documents folder
+        {at("a/b/c"), at("a")},
+        {at("a/file"), at("a")},
+        {"no-such", platform::systemFileSystem().currentDirectory()}};
     for (const auto& [last, opened] : opens) {
         vl.PASS_NAME = last;
-        p.ui.operators[" LOAD"] = [&](fake::Form& f) {
+        run(" LOAD", [&](fake::Form& f) {
             EXPECT_EQ(f.dirList("Dir1").path(), opened) << last;
-            EXPECT_EQ(f.driveList("Drive1").drive(), opened.substr(0, 3)) << last;
-        };
-        vl.FILE_LOAD_Click();
+            EXPECT_EQ(f.fileList("File1").path(), opened) << last;
+            EXPECT_EQ(f.ftext("Text1").text(), "LAP_DAT_01-09-2005");
+        });
     }
-    vl.PASS_NAME = "c:\\laps";
-    p.ui.operators[" SAVE"] = [&](fake::Form& f) {
-        static_cast<fake::DirList&>(f.dirList("Dir1")).fileSystem = &fsys;
-        f.driveList("Drive1").setDrive("a:\\");  // an empty card reader
-        EXPECT_EQ(f.driveList("Drive1").drive(), "c:\\");
-        EXPECT_EQ(f.dirList("Dir1").path(), "c:\\");
-        f.fileList("File1").setPath("c:\\laps");
-        f.ftext("Text1").setText("r");
-        f.fbutton("Command1").onClick();  // answered No
-    };
-    vl.FILE_SAVE_Click();
-    ASSERT_EQ(p.ui.boxes.size(), 2u);
-    EXPECT_EQ(p.ui.boxes[0].text, "Device unavailable");
-    EXPECT_EQ(p.ui.boxes[1].text, "!! file exists, overwrite? !!");
+    run(" SAVE", [&](fake::Form& f) {
+        static_cast<fake::DirList&>(f.dirList("Dir1")).fileSystem = &platform::systemFileSystem();
+        f.driveList("Drive1").setDrive(at("gone"));  // a stick pulled out
+        EXPECT_EQ(f.driveList("Drive1").drive(), "/");
+        EXPECT_EQ(f.dirList("Dir1").path(), "/");
+    });
+    EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
 TEST_F(RecordFiles, SaveMarksTheSettingsForWritingHoweverTheDialogIsLeftAndLoadNever) {

@@ -17,37 +17,30 @@ void DirList::setPath(const std::string& p) {
     if (onChange) onChange();
 }
 
-namespace {
-template <class T>
-std::unique_ptr<Control> make(const platform::ControlRow& c) {
-    auto control = std::make_unique<T>();
-    if constexpr (std::is_base_of_v<Label, T>) control->text = c.caption;
-    if constexpr (std::is_base_of_v<TextBox, T> || std::is_base_of_v<ComboBox, T>)
-        control->value = c.caption;
-    return control;
-}
-}  // namespace
-
 Form::Form(const platform::FormTable& table, Log* l) : log(l), caption_(table.caption) {
     using platform::Kind;
     for (const auto& c : table.controls) {
         std::unique_ptr<Control> made;
         switch (c.kind) {
-            case Kind::CommandButton: made = make<Button>(c); break;
-            case Kind::CheckBox: made = make<CheckBox>(c); break;
-            case Kind::Label: made = make<Label>(c); break;
+            case Kind::CommandButton: made = std::make_unique<Button>(); break;
+            case Kind::CheckBox: made = std::make_unique<CheckBox>(); break;
+            case Kind::Label: made = std::make_unique<Label>(); break;
             case Kind::TextBox:
-            case Kind::RecordText: made = make<TextBox>(c); break;
-            case Kind::OptionButton: made = make<OptionButton>(c); break;
-            case Kind::ComboBox: made = make<ComboBox>(c); break;
-            case Kind::Timer: made = make<Timer>(c); break;
-            case Kind::DriveList: made = make<DriveList>(c); break;
-            case Kind::DirList: made = make<DirList>(c); break;
-            case Kind::FileList: made = make<FileList>(c); break;
+            case Kind::RecordText: made = std::make_unique<TextBox>(); break;
+            case Kind::OptionButton: made = std::make_unique<OptionButton>(); break;
+            case Kind::ComboBox: made = std::make_unique<ComboBox>(); break;
+            case Kind::Timer: made = std::make_unique<Timer>(); break;
+            case Kind::DriveList: made = std::make_unique<DriveList>(); break;
+            case Kind::DirList: made = std::make_unique<DirList>(); break;
+            case Kind::FileList: made = std::make_unique<FileList>(); break;
             case Kind::Frame: continue;
         }
         made->log = log;
         made->name = c.name;
+        // The caption is where a label's, a text box's and a combo box's text starts.
+        if (auto* l = dynamic_cast<Label*>(made.get())) l->text = c.caption;
+        if (auto* t = dynamic_cast<TextBox*>(made.get())) t->value = c.caption;
+        if (auto* b = dynamic_cast<ComboBox*>(made.get())) b->value = c.caption;
         if (auto* t = dynamic_cast<Timer*>(made.get())) t->on = false;
         if (auto* o = dynamic_cast<OptionButton*>(made.get())) {
             o->group = &groups[c.name];
@@ -125,53 +118,17 @@ void CommPort::lineError(int16_t code) {
     if (onComm) onComm();
 }
 
-platform::FileKind FileSystem::kind(const std::string& path) const {
-    if (std::find(drives.begin(), drives.end(), path) != drives.end())
-        return platform::FileKind::Folder;
-    auto it = paths.find(path);
-    return it == paths.end() ? platform::FileKind::None : it->second;
-}
-
-bool FileSystem::listable(const std::string& folder) const {
-    return kind(folder) == platform::FileKind::Folder &&
-           std::find(unreadable.begin(), unreadable.end(), folder) == unreadable.end();
-}
-
-std::vector<std::string> FileSystem::list(const std::string& folder, platform::FileKind of) const {
-    if (!listable(folder))
-        throw platform::RuntimeError(platform::err::DeviceUnavailable, "Device unavailable");
-    std::vector<std::string> names;
-    for (const auto& [path, k] : paths)
-        if (k == of && parent(path) == folder) names.push_back(path.substr(path.rfind('\\') + 1));
-    return names;
-}
-
-std::string FileSystem::absolute(const std::string& path) const {
-    std::string f = path.size() >= 2 && path[1] == ':' ? path : cwd + "\\" + path;
-    while (f.size() > 3 && f.back() == '\\') f.pop_back();
-    return f;
-}
-
-std::string FileSystem::parent(const std::string& folder) const {
-    if (folder.size() <= 3) return "";
-    const size_t sep = folder.rfind('\\');
-    return sep <= 2 ? folder.substr(0, 3) : folder.substr(0, sep);
-}
-
 void JournalFile::start(std::string_view b) {
-    if (fault) throw *fault;
     bytes = synced = std::string(b);
     log->push_back("journal start");
 }
 
 void JournalFile::append(std::string_view b) {
-    if (fault) throw *fault;
     *bytes += b;
     log->push_back("journal+" + std::string(b));
 }
 
 void JournalFile::sync() {
-    if (fault) throw *fault;
     synced = *bytes;
     ++syncs;
     log->push_back("journal synced");

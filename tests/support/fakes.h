@@ -168,13 +168,10 @@ class Form : public platform::Form {
         log->push_back("unload " + caption_);
     }
 
+    // The fakes themselves, where a test needs more than the platform's interface.
     Button& fbutton(const std::string& n) { return get<Button>(n); }
     TextBox& ftext(const std::string& n) { return get<TextBox>(n); }
-    Timer& ftimer(const std::string& n) { return get<Timer>(n); }
-    CheckBox& fcheck(const std::string& n) { return get<CheckBox>(n); }
-    Label& flabel(const std::string& n) { return get<Label>(n); }
     ComboBox& fcombo(const std::string& n) { return get<ComboBox>(n); }
-    OptionButton& foption(const std::string& n, int i) { return get<OptionButton>(n, i); }
 
     Log* log;
     std::string caption_;
@@ -250,28 +247,6 @@ class CommPort : public platform::CommPort {
     void mustBeOpen() const;
 };
 
-// Drives and folders as the other system has them ("c:\work"): the logic must not assume
-// "/". Folders and files are listed by full path; the drives are folders of their own.
-class FileSystem : public platform::FileSystem {
-  public:
-    std::map<std::string, platform::FileKind> paths;
-    std::vector<std::string> drives{"a:\\", "c:\\", "e:\\"};
-    std::vector<std::string> unreadable;  // folders that exist but cannot be listed
-    std::string cwd = "c:\\work";
-
-    platform::FileKind kind(const std::string& path) const override;
-    std::vector<std::string> list(const std::string& folder, platform::FileKind of) const override;
-    bool listable(const std::string& folder) const override;
-    std::string currentDirectory() const override { return cwd; }
-    std::string documentsFolder() const override { return "c:\\users\\op\\documents"; }
-    std::string absolute(const std::string& path) const override;
-    std::string parent(const std::string& folder) const override;
-    char separator() const override { return '\\'; }
-    std::vector<std::string> places() const override { return drives; }
-    std::string placeOf(const std::string& path) const override { return path.substr(0, 3); }
-    std::string homePlace() const override { return "c:\\"; }
-};
-
 class Clock : public platform::Clock {
   public:
     platform::Date date{2005, 1, 9};
@@ -281,7 +256,7 @@ class Clock : public platform::Clock {
 };
 
 // The journal's file: what a crash of the program would leave (`bytes`), and what a power
-// cut would (`synced`). Writes fail with `fault` set.
+// cut would (`synced`).
 class JournalFile : public platform::JournalFile {
   public:
     explicit JournalFile(Log* log) : log(log) {}
@@ -296,7 +271,6 @@ class JournalFile : public platform::JournalFile {
     std::optional<std::string> bytes;
     std::string synced;
     int syncs = 0;
-    std::optional<platform::RuntimeError> fault;
 };
 
 // The program on fake windows, with a fake serial port or a real one.

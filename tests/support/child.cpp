@@ -8,24 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 extern char** environ;
 
 namespace sim {
-
-namespace {
-using Clock = std::chrono::steady_clock;
-
-int msLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-}  // namespace
 
 Child::Child(const std::string& program, const std::vector<std::string>& args, int timeoutMs) {
     int fds[2];
@@ -43,77 +31,49 @@ Child::Child(const std::string& program, const std::vector<std::string>& args, i
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     out_ = fds[0];
-    if (rc != 0) {
-        ::close(out_);
-        pid_ = -1;
-        throw std::runtime_error("cannot start " + program + ": " + strerror(rc));
+    if (rc != 0) pid_ = -1;
+    size_t nl = std::string::npos;
+    while (rc == 0 && (nl = buf_.find('\n')) == std::string::npos && readSome(timeoutMs)) {
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t nl;
-    while ((nl = buf_.find('\n')) == std::string::npos)
-        if (!readSome(msLeft(deadline))) {
-            stop();
-            ::close(out_);
-            throw std::runtime_error(program + " printed no device line");
-        }
+    if (rc != 0 || nl == std::string::npos) {
+        stop();  // no destructor runs for an object that throws here
+        throw std::runtime_error(rc != 0 ? "cannot start " + program + ": " + strerror(rc)
+                                         : program + " printed no device line");
+    }
     first_ = buf_.substr(0, nl);
     buf_.erase(0, nl + 1);
 }
 
-Child::~Child() {
-    stop();
-    if (out_ >= 0) ::close(out_);
-}
-
 void Child::stop() noexcept {
-    if (pid_ <= 0 || status_ >= 0) return;
-    terminate();
-    if (wait(2000) < 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        status_ = 128 + SIGKILL;
+    // waitpid() gives 0 while the process runs; it has two seconds to go when asked.
+    if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0) {
+        ::kill(pid_, SIGTERM);
+        for (int waited = 0; ::waitpid(pid_, nullptr, WNOHANG) == 0; waited += 10) {
+            if (waited >= 2000) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+                break;
+            }
+            ::usleep(10 * 1000);
+        }
     }
-}
-
-void Child::terminate() {
-    if (pid_ > 0 && status_ < 0) ::kill(pid_, SIGTERM);
+    pid_ = -1;
+    if (out_ >= 0) ::close(out_);
+    out_ = -1;
 }
 
 bool Child::readSome(int timeoutMs) {
-    if (eof_) return false;
     pollfd p{out_, POLLIN, 0};
-    int r;
-    while ((r = ::poll(&p, 1, timeoutMs)) < 0 && errno == EINTR) {
-    }
-    if (r <= 0) return false;
     char chunk[4096];
-    const ssize_t n = ::read(out_, chunk, sizeof chunk);
-    if (n <= 0) {
-        eof_ = true;
-        return false;
-    }
-    buf_.append(chunk, static_cast<size_t>(n));
-    return true;
+    const ssize_t n = ::poll(&p, 1, timeoutMs) > 0 ? ::read(out_, chunk, sizeof chunk) : 0;
+    if (n > 0) buf_.append(chunk, static_cast<size_t>(n));
+    return n > 0;
 }
 
-int Child::wait(int timeoutMs, std::string* output) {
-    if (status_ < 0 && pid_ > 0) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!eof_ && Clock::now() < deadline) readSome(msLeft(deadline));
-        // The output ends when the process does; give the exit a moment to be reapable.
-        for (;;) {
-            int st = 0;
-            const pid_t r = ::waitpid(pid_, &st, WNOHANG);
-            if (r == pid_) {
-                status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-                break;
-            }
-            if (r < 0 || Clock::now() >= deadline) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+void Child::wait(int timeoutMs, std::string* output) {
+    while (readSome(timeoutMs)) {
     }
-    if (output) *output = buf_;
-    return status_;
+    *output = buf_;
 }
 
 }  // namespace sim

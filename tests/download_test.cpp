@@ -17,7 +17,6 @@ struct Download : ::testing::Test, fake::Program {
         comm.sent.clear();
         log.clear();
     }
-    void send(const std::string& bytes) { comm.receive(bytes); }
     // Busy: all five transfer controls off and the hourglass; idle: all on, no hourglass.
     bool all(bool busy) {
         for (auto* n : {"PORT_SET", "down_load", "FILE_SAVE", "FILE_LOAD"})
@@ -49,14 +48,14 @@ TEST_F(Download, StartClearsAndSendsTheCommandTheCheckBoxAsksForBusy) {
 TEST_F(Download, RepliesBeforeListingAndFinishesIdleBeforeTheBox) {
     vl.down_load_Click();
     log.clear();
-    send("02ST:7\r0612.3452=\r");
+    comm.receive("02ST:7\r0612.3452=\r");
     EXPECT_EQ(text.value, "12.345\r\n");
     EXPECT_LT(indexOf("Output=OK\r"), indexOf("Text1.insert=12.345\r\n"));
     ASSERT_TRUE(busy());
     bool idleAtBox = false;
     ui.onMsgBox = [&] { idleAtBox = idle() && !vl.Timer1.enabled(); };
     log.clear();
-    send("02EN93\r");
+    comm.receive("02EN93\r");
     EXPECT_EQ(comm.sent, "DOWN\rOK\rOK\rOK\r");
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "!! Down load end !!");
@@ -69,11 +68,11 @@ TEST_F(Download, RepliesBeforeListingAndFinishesIdleBeforeTheBox) {
 TEST_F(Download, BadLinesAndLineErrorsAreAnsweredErAndNotListed) {
     vl.down_load_Click();
     comm.sent.clear();
-    send("0612.345\n2=\r");  // LF before the CR is part of the line
-    send("0612.3452=\r\n");  // LF after the CR starts the next line...
-    send("02ST:7\r");        // ...which then fails
-    send("\r0000\r");        // empty line; empty payload listed as an empty line
-    send("02st>7\r");        // lower case: a lap
+    comm.receive("0612.345\n2=\r");  // LF before the CR is part of the line
+    comm.receive("0612.3452=\r\n");  // LF after the CR starts the next line...
+    comm.receive("02ST:7\r");        // ...which then fails
+    comm.receive("\r0000\r");        // empty line; empty payload listed as an empty line
+    comm.receive("02st>7\r");        // lower case: a lap
     EXPECT_EQ(comm.sent, "ER\rOK\rER\rER\rOK\rOK\r");
     EXPECT_EQ(text.value, "12.345\r\n\r\nst\r\n");
     comm.sent.clear();
@@ -85,7 +84,7 @@ TEST_F(Download, BadLinesAndLineErrorsAreAnsweredErAndNotListed) {
                                  {1008, "OK\rOK\r"},
                                  {7, "OK\rOK\r"}}) {
         comm.lineError(code);
-        send("0612.3452=\r0612.3452=\r");
+        comm.receive("0612.3452=\r0612.3452=\r");
         EXPECT_EQ(comm.sent, replies) << code;
         comm.sent.clear();
     }
@@ -94,14 +93,14 @@ TEST_F(Download, BadLinesAndLineErrorsAreAnsweredErAndNotListed) {
 TEST_F(Download, OverlongLineIsCappedAndAMaximalFrameStillPasses) {
     vl.down_load_Click();
     comm.sent.clear();
-    send(std::string(100000, '7'));
+    comm.receive(std::string(100000, '7'));
     EXPECT_EQ(vl.RxLine.size(), VorbixLoader::RxLineLimit);
-    send("\r??" + std::string(255, 'a') + "9?\r");  // 255 * 97 AND 255 = 159
+    comm.receive("\r??" + std::string(255, 'a') + "9?\r");  // 255 * 97 AND 255 = 159
     EXPECT_EQ(comm.sent, "ER\rOK\r");
 }
 
 TEST_F(Download, LinesWhileIdleAreStillAnsweredAndListed) {
-    send("0612.3452=\r02EN93\r");
+    comm.receive("0612.3452=\r02EN93\r");
     EXPECT_EQ(comm.sent, "OK\rOK\r");
     EXPECT_EQ(text.value, "12.345\r\n");
     EXPECT_EQ(ui.boxes.size(), 1u);
@@ -110,9 +109,9 @@ TEST_F(Download, LinesWhileIdleAreStillAnsweredAndListed) {
 TEST_F(Download, WatchdogEndsSixtyTicksAfterStartOrLastCr) {
     vl.down_load_Click();
     for (int i = 0; i < 59; ++i) vl.Timer1_Timer();
-    send("0612.3452=\r");  // reloads
+    comm.receive("0612.3452=\r");  // reloads
     for (int i = 0; i < 59; ++i) vl.Timer1_Timer();
-    send(std::string(500, '1'));  // characters without CR do not reload
+    comm.receive(std::string(500, '1'));  // characters without CR do not reload
     EXPECT_TRUE(ui.boxes.empty());
     bool busyAtBox = false;
     ui.onMsgBox = [&] { busyAtBox = busy() && !vl.Timer1.enabled(); };
@@ -131,7 +130,7 @@ TEST_F(Download, FailingRepliesOrListingStillEndTheDownload) {
         vl.down_load_Click();
         comm.failOutput = !listingFails;
         text.room = listingFails ? 0 : 1 << 30;
-        send("0612.3452=\r02EN93\r");
+        comm.receive("0612.3452=\r02EN93\r");
         EXPECT_EQ(text.value, listingFails ? "" : "12.345\r\n");
         EXPECT_TRUE(idle());
         EXPECT_EQ(ui.boxes.back().text, "!! Down load end !!");

@@ -1,15 +1,11 @@
 // Whole downloads: the program's handlers on fake windows, the real serial port, and the
 // simulated logger on a pseudo-terminal behind a COM7 link in a scratch folder.
-#include <poll.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <ctime>
 #include <filesystem>
 #include <optional>
-#include <thread>
 
 #include "main_window/vorbix_loader.h"
 #include "platform/serial/termios_comm_port.h"
@@ -118,40 +114,6 @@ TEST_F(WholeDownload, HangUpKeepsRecordsClosesThePortAndANewDeviceDownloadsAgain
     const auto fresh = serve(clean, false);
     EXPECT_EQ(download(), "!! Down load end !!");
     EXPECT_EQ(text.value, listed(fresh, 30));
-}
-
-TEST_F(WholeDownload, ALongBurstIsKeptWholeOneErForItAndTheNextFrameIsAnswered) {
-    // The test plays the logger. The burst is far more than the port's buffer and the
-    // pty hold: the CR after it must still arrive, else no reply ever comes.
-    sim::Line line = sim::openPty();
-    connect(line.peerPath());
-    std::string heard;
-    auto hear = [&] {
-        char buf[512];
-        for (ssize_t n; (n = ::read(line.fd(), buf, sizeof buf)) > 0;) heard.append(buf, n);
-        return heard;
-    };
-    form.fbutton("down_load").onClick();
-    ASSERT_TRUE(runUntil([&] { return hear().ends_with("DOWN\r"); }));
-    heard.clear();
-
-    sim::Protocol logger({}, sim::lapRecords(1, 1));
-    std::string burst = std::string(70000, 'x') + "\r";
-    for (const char c : std::string("DOWN\r")) burst += logger.feed(c).out;  // the start frame
-    std::thread writer([&] {
-        QDeadlineTimer limit(20000);
-        for (size_t sent = 0; sent < burst.size() && !limit.hasExpired();) {
-            pollfd p{line.fd(), POLLOUT, 0};
-            ::poll(&p, 1, 100);
-            const ssize_t n = ::write(line.fd(), burst.data() + sent, burst.size() - sent);
-            if (n > 0) sent += static_cast<size_t>(n);
-        }
-    });
-    runUntil([&] { return hear().size() >= 6; }, 20000);
-    writer.join();
-    runUntil([] { return false; }, 100);  // anything more would show now
-    EXPECT_EQ(hear(), "ER\rOK\r");
-    EXPECT_EQ(text.value, "");
 }
 
 }  // namespace

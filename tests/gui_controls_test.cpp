@@ -141,12 +141,6 @@ struct OnScreen : ::testing::Test {
         EXPECT_TRUE(w) << name;
         return w;
     }
-    static void clickItem(QListWidget* list, const QString& text) {
-        const auto found = list->findItems(text, Qt::MatchEndsWith);
-        ASSERT_FALSE(found.empty()) << text.toStdString();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found[0]).center());
-    }
 };
 
 // A right-click on "com 5" offers the devices of a /dev tree of the test's own, the
@@ -198,7 +192,11 @@ TEST_F(OnScreen, FileDialogGoesIntoAFolderAndLoadsTheClickedFile) {
         ASSERT_FALSE(sub.empty());
         dirs->setCurrentItem(sub[0]);
         QTest::keyClick(dirs, Qt::Key_Return);  // opens it, as a double-click does
-        clickItem(child<QListWidget>(d, "File1"), "laps.txt");
+        auto* files = child<QListWidget>(d, "File1");
+        const auto laps = files->findItems("laps.txt", Qt::MatchExactly);
+        ASSERT_FALSE(laps.empty());
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(laps[0]).center());
         EXPECT_EQ(child<QLineEdit>(d, "Text1")->text(), "laps");
         QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
     });

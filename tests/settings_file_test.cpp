@@ -8,7 +8,6 @@
 
 #include "main_window/vorbix_loader.h"
 #include "platform/file_system.h"
-#include "platform/serial/termios_comm_port.h"
 #include "port_settings/port_setei.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"
@@ -119,18 +118,6 @@ TEST_F(LifeCycle, FailedWriteAtExitIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(portDat(), "4\r\n\"19200\"\r\n\"/r\"\r\n");
     // No temporary file left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-}
-
-// The box quotes a field of any length shortened; the real port is the one that checks.
-TEST(LifeCycleHugeField, TwoMegabyteSpeedIsQuotedShortened) {
-    support::ScratchDir dir;
-    fake::ProgramWith<platform::TermiosCommPort> p;
-    std::ofstream("PORT.DAT", std::ios::binary)
-        << "1\r\n\"" << std::string(2 << 20, '7') << "\"\r\n\"/\"\r\n";
-    p.vl.Form_Load();
-    ASSERT_EQ(p.ui.boxes.size(), 1u);
-    EXPECT_EQ(p.ui.boxes[0].text, "COM1 (/dev/ttyS0): settings \"" + std::string(77, '7') +
-                                      "...\" are not ones this port takes");
 }
 
 TEST_F(LifeCycle, UnopenablePortAtStartUpIsReportedAndTheFileKept) {

@@ -84,23 +84,19 @@ class FakeDevice : public win32::SerialApi {
     // Completes the pending read with the next chunk, as the device would.
     void deliver(win32::Win32CommPort& p) {
         ASSERT_FALSE(chunks.empty());
-        complete(reading);
+        const Chunk c = chunks.front();
+        chunks.pop_front();
+        std::copy(c.bytes.begin(), c.bytes.end(), static_cast<char*>(reading));
+        got = static_cast<DWORD>(c.bytes.size());
+        failed = c.readError;
+        pendingErrors = c.lineErrors;
+        clearFails = c.clearError;
         p.readDone();
     }
 
     std::wstring lastName;
 
   private:
-    BOOL complete(void* buf) {
-        Chunk c = chunks.front();
-        chunks.pop_front();
-        std::copy(c.bytes.begin(), c.bytes.end(), static_cast<char*>(buf));
-        got = static_cast<DWORD>(c.bytes.size());
-        failed = c.readError;
-        pendingErrors = c.lineErrors;
-        clearFails = c.clearError;
-        return failed ? (error = failed, FALSE) : TRUE;
-    }
     DWORD error = 0, got = 0, failed = 0, pendingErrors = 0, clearFails = 0, lastWrite = 0;
     void* reading = nullptr;
     bool writing = false;

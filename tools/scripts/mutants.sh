@@ -29,6 +29,7 @@ download/download.cpp|    if (TimeoutTicks != 0) return;|    if (TimeoutTicks > 
 download/download.cpp|if (RxLine.size() < RxLineLimit) RxLine.append(in, 0, RxLineLimit - RxLine.size());|RxLine += in;| an endless line is kept whole
 download/frame_check.cpp|if ((sum & 255u) != k)|if ((sum & 127u) != k)| the checksum ignores the top bit
 platform/posix_file_io.cpp|    syncFolderOf(out.target);\n|| the folder is not synced after a save
+platform/posix_journal_file.cpp|if (w < 0) throw fromErrno(errno, path);|if (w < 0) return;| a journal that cannot grow goes untold
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success
 platform/fatal.cpp|    if (g_failing) return;\n|| handlers run while the error report is open
 platform/serial/line_decoder.cpp|errors.push_back(data.size());|errors.push_back(data.size() + 1);| a line error lands one byte late
@@ -37,6 +38,7 @@ port_settings/settings_format.cpp|    if (v > INT16_MAX) return std::nullopt;\n|
 port_settings/settings_file.cpp|    BPS_ = "57600";|    BPS_ = "9600";| the wrong default speed
 record_files/file_commands.cpp|    SettingsChanged = -1;\n|| "file save" does not mark the settings for writing
 record_files/file_form.cpp|        main.Text1.setText("");\n|| a load adds to the records instead of replacing them
+record_files/file_form.cpp|        Drive1.setDrive(main.fileSystem.homePlace());\n|| the file dialog stays on a place that fails
 record_files/file_form.cpp|        platform::logLine("file load: " + e.description());\n|| a failed load loses its reason
 EOF
 

@@ -95,13 +95,4 @@ TEST_F(MainWindow, StreamingLinesRepaintOnACadenceNotPerLineAndTheLastOneShows) 
     EXPECT_EQ(Text1.text(), expected);
 }
 
-TEST_F(MainWindow, HourglassCoversTheWholeWindowAndGoesAway) {
-    form.setMousePointer(platform::PointerHourglass);
-    EXPECT_EQ(form.window()->cursor().shape(), Qt::WaitCursor);
-    EXPECT_EQ(text->viewport()->cursor().shape(), Qt::WaitCursor);
-    form.setMousePointer(platform::PointerDefault);
-    EXPECT_EQ(form.window()->cursor().shape(), Qt::ArrowCursor);
-    EXPECT_EQ(text->viewport()->cursor().shape(), Qt::IBeamCursor);
-}
-
 }  // namespace

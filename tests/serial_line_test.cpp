@@ -43,10 +43,9 @@ TEST(LineDecoder, SplitsDataFromMarkedErrors) {
 TEST(SerialSettings, OnlyStandardSpeedsWithNoParity8Bits1StopAreTaken) {
     EXPECT_EQ(platform::settingsSpeed("57600,n,8,1"), 57600u);
     EXPECT_EQ(platform::settingsSpeed("300,N,8,1"), 300u);
-    // Speed 0 would hang the line up; the last one wraps to 9600 in 32 bits.
-    for (const char* bad :
-         {"", "9600,n,8", "9600,n,8,1,", "9600,e,8,1", "9600,n,7,1", "9600,n,8,2", " 9600,n,8,1",
-          "+9600,n,8,1", "12345,n,8,1", "0,n,8,1", "4294976896,n,8,1"})
+    // Speeds no port applies (0 would hang the line up). The text's form, parity, bits,
+    // stop bits and a number that wraps in 32 bits are the settings speed fuzz target's.
+    for (const char* bad : {"12345,n,8,1", "0,n,8,1"})
         EXPECT_FALSE(platform::settingsSpeed(bad)) << '"' << bad << '"';
 }
 

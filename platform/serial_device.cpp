@@ -126,7 +126,9 @@ void pointComLink(int16_t n, const std::string& target, const std::string& folde
     }
     // rename() replaces the old link atomically: the port never points nowhere, and a
     // failure leaves the old link as it was.
-    const fs::path fresh = fs::path(folder) / ("." + comName(n) + ".new");
+    std::string freshName = ".";  // not "." + ...: GCC 12 -O3 warns falsely on that insert
+    freshName += comName(n) + ".new";
+    const fs::path fresh = fs::path(folder) / freshName;
     ::unlink(fresh.c_str());
     if (::symlink(target.c_str(), fresh.c_str()) != 0)
         throw fromErrno(errno, "cannot point " + comName(n) + " at " + target);

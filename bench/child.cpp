@@ -1,4 +1,4 @@
-#include "tests/support/child.h"
+#include "bench/child.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -17,11 +17,11 @@
 #include <stdexcept>
 #include <thread>
 
+#include "bench/child.h"
 #include "download/frame_check.h"
 #include "main_window/vorbix_loader.h"
 #include "platform/journal_file.h"
 #include "platform/serial/termios_comm_port.h"
-#include "bench/child.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"
 #include "tools/sim/lap_records.h"
@@ -33,15 +33,8 @@ namespace {
 
 // A serial port that hands over a prepared stream one receive event per byte, as the
 // real one does, and drops the replies: only the program's own work is measured.
-class StreamPort : public platform::CommPort {
+class StreamPort : public fake::SilentPort {
   public:
-    bool portOpen() const override { return true; }
-    void setPortOpen(bool) override {}
-    void setCommPort(int16_t) override {}
-    void setSettings(const std::string&) override {}
-    void setInputLen(int16_t) override {}
-    void setRThreshold(int16_t) override {}
-    void setInBufferCount(int16_t) override {}
     void output(const std::string& b) override { sent += b.size(); }
     std::string input() override {
         return pos < stream->size() ? std::string(1, (*stream)[pos++]) : "";

@@ -31,15 +31,8 @@ bool marksLine(int16_t code) {
 
 // The port as the receive handler sees it, and nothing more: one byte per receive event
 // and the replies kept. The fakes' call log would only cost time on every byte.
-class LinePort : public platform::CommPort {
+class LinePort : public fake::SilentPort {
   public:
-    bool portOpen() const override { return true; }
-    void setPortOpen(bool) override {}
-    void setCommPort(int16_t) override {}
-    void setSettings(const std::string&) override {}
-    void setInputLen(int16_t) override {}
-    void setRThreshold(int16_t) override {}
-    void setInBufferCount(int16_t) override {}
     void output(const std::string& bytes) override { sent += bytes; }
     std::string input() override { return std::string(1, byte); }
     int16_t commEvent() const override { return event; }

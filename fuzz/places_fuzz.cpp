@@ -20,7 +20,9 @@ bool holds(const std::string& place, const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string table(reinterpret_cast<const char*>(data), size);
+    // A few dozen mount lines hold every form a line takes; the checks below cost the
+    // square of the places, so longer tables only slowed the run.
+    const std::string table(reinterpret_cast<const char*>(data), std::min<size_t>(size, 1024));
     const std::vector<std::string> places = platform::placesIn(table);
     check(!places.empty() && places[0] == "/");
     for (size_t i = 1; i < places.size(); ++i) {

@@ -44,6 +44,12 @@ class CommPortBase : public CommPort {
         return queue_.take(inputLen_);
     }
     int16_t commEvent() const override { return event_; }
+    void setPortOpen(bool open) override {
+        if (open)
+            this->open();
+        else
+            close();
+    }
 
   protected:
     std::string name() const { return "COM" + std::to_string(port_); }
@@ -71,6 +77,8 @@ class CommPortBase : public CommPort {
         }
     }
 
+    virtual void open() = 0;
+    virtual void close() = 0;
     // Discards what the system holds received (the queue is empty already).
     virtual void discardInput() = 0;
 

@@ -85,13 +85,6 @@ TermiosCommPort::~TermiosCommPort() {
     close();
 }
 
-void TermiosCommPort::setPortOpen(bool open) {
-    if (open)
-        this->open();
-    else
-        close();
-}
-
 void TermiosCommPort::setSettings(const std::string& settings) {
     takeSettings(settings, settingsSpeed(settings).value_or(0), [this] { applySettings(fd_); });
 }

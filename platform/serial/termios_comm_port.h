@@ -31,7 +31,6 @@ class TermiosCommPort : public serial::CommPortBase {
     TermiosCommPort& operator=(const TermiosCommPort&) = delete;
 
     bool portOpen() const override { return fd_ >= 0; }
-    void setPortOpen(bool open) override;
     // Checked when set (InvalidPropertyValue); applied at once when the port is open.
     void setSettings(const std::string& settings) override;
     void output(const std::string& bytes) override;
@@ -43,8 +42,8 @@ class TermiosCommPort : public serial::CommPortBase {
 
   private:
     void discardInput() override;
-    void open();
-    void close();
+    void open() override;
+    void close() override;
     void applySettings(int fd) const;
     void onReadable();
     void watch();          // watches the descriptor while the buffer has room

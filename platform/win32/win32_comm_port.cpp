@@ -69,13 +69,6 @@ Win32CommPort::~Win32CommPort() {
     if (drainEvent_) CloseHandle(drainEvent_);
 }
 
-void Win32CommPort::setPortOpen(bool open) {
-    if (open)
-        this->open();
-    else
-        close();
-}
-
 void Win32CommPort::setSettings(const std::string& settings) {
     // Any speed the driver takes; SetCommState says which.
     takeSettings(settings, serial::settingsBaud(settings).value_or(0),

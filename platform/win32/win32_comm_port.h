@@ -49,7 +49,6 @@ class Win32CommPort : public serial::CommPortBase {
     Win32CommPort& operator=(const Win32CommPort&) = delete;
 
     bool portOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
-    void setPortOpen(bool open) override;
     void setSettings(const std::string& settings) override;
     void output(const std::string& bytes) override;
 
@@ -59,8 +58,8 @@ class Win32CommPort : public serial::CommPortBase {
 
   private:
     void discardInput() override;
-    void open();
-    void close();
+    void open() override;
+    void close() override;
     void applySettings(HANDLE h) const;
     void startReads();
     bool takeRead(DWORD got);  // false when the device has gone

@@ -21,7 +21,7 @@
 #include "download/frame_check.h"
 #include "main_window/vorbix_loader.h"
 #include "platform/journal_file.h"
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/termios_comm_port.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"
 #include "tools/sim/lap_records.h"

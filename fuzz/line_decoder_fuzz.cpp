@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/serial/line_decoder.h"
+#include "platform/posix/line_decoder.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz/check.h"
-#include "platform/serial/uucp_lock.h"
+#include "platform/posix/uucp_lock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz/check.h"
-#include "platform/places.h"
+#include "platform/posix/places.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz/check.h"
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/termios_comm_port.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -11,7 +11,7 @@
 #include "platform/journal_file.h"
 #include "platform/qt/end_signals.h"
 #include "platform/qt/qt_ui.h"
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/termios_comm_port.h"
 
 int main(int argc, char** argv) {
     if (auto status = handleCommandLine(argc, argv, std::cout, std::cerr)) return *status;

@@ -31,7 +31,7 @@ class JournalFile {
     virtual void remove() noexcept = 0;
 };
 
-// The journal at `path` on this machine's file system (posix_journal_file.cpp; a Win32
+// The journal at `path` on this machine's file system (posix/journal_file.cpp; a Win32
 // realisation defines the same function).
 std::unique_ptr<JournalFile> systemJournalFile(std::string path);
 

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "main_window/vorbix_loader.h"
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/termios_comm_port.h"
 #include "tests/support/event_loop.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"

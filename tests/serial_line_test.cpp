@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "platform/error.h"
-#include "platform/serial/line_decoder.h"
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/line_decoder.h"
+#include "platform/posix/termios_comm_port.h"
 #include "platform/serial_device.h"
 #include "tests/support/scratch.h"
 

@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "platform/error.h"
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/termios_comm_port.h"
 #include "tests/support/event_loop.h"
 #include "tests/support/scratch.h"
 

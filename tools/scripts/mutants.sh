@@ -28,11 +28,11 @@ download/download.cpp|case platform::comm::EvRxParity: RxError = -1; break;|case
 download/download.cpp|    if (TimeoutTicks != 0) return;|    if (TimeoutTicks > 1) return;| the watchdog ends one tick early
 download/download.cpp|if (RxLine.size() < RxLineLimit) RxLine.append(in, 0, RxLineLimit - RxLine.size());|RxLine += in;| an endless line is kept whole
 download/frame_check.cpp|if ((sum & 255u) != k)|if ((sum & 127u) != k)| the checksum ignores the top bit
-platform/posix_file_io.cpp|    syncFolderOf(out.target);\n|| the folder is not synced after a save
-platform/posix_journal_file.cpp|if (w < 0) throw fromErrno(errno, path);|if (w < 0) return;| a journal that cannot grow goes untold
+platform/posix/file_io.cpp|    syncFolderOf(out.target);\n|| the folder is not synced after a save
+platform/posix/journal_file.cpp|if (w < 0) throw fromErrno(errno, path);|if (w < 0) return;| a journal that cannot grow goes untold
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success
 platform/fatal.cpp|    if (g_failing) return;\n|| handlers run while the error report is open
-platform/serial/line_decoder.cpp|errors.push_back(data.size());|errors.push_back(data.size() + 1);| a line error lands one byte late
+platform/posix/line_decoder.cpp|errors.push_back(data.size());|errors.push_back(data.size() + 1);| a line error lands one byte late
 port_settings/port_setei.cpp|port < 10 ?|port <= 10 ?| a wrong PORT caption ("com 10")
 port_settings/settings_format.cpp|    if (v > INT16_MAX) return std::nullopt;\n|| a port number beyond 16 bits is taken
 port_settings/settings_file.cpp|    BPS_ = "57600";|    BPS_ = "9600";| the wrong default speed

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "platform/serial/speeds.h"
+#include "platform/posix/speeds.h"
 
 namespace sim {
 

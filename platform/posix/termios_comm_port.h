@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/serial/comm_port_base.h"
-#include "platform/serial/line_decoder.h"
+#include "platform/posix/line_decoder.h"
 
 class QSocketNotifier;
 

@@ -9,7 +9,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "platform/places.h"
+#include "platform/posix/places.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/places.h"
+#include "platform/posix/places.h"
 
 #include <algorithm>
 #include <fstream>

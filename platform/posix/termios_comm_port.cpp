@@ -29,7 +29,7 @@
 // - A hang-up (end of file, an I/O error, or a hang-up with nothing to read) closes the
 //   port once the bytes read before it are delivered; the program is then told with an
 //   EvHangUp event, and the log says so.
-#include "platform/serial/termios_comm_port.h"
+#include "platform/posix/termios_comm_port.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -48,8 +48,8 @@
 #include "platform/fatal.h"
 #include "platform/log.h"
 #include "platform/serial/settings_text.h"
-#include "platform/serial/speeds.h"
-#include "platform/serial/uucp_lock.h"
+#include "platform/posix/speeds.h"
+#include "platform/posix/uucp_lock.h"
 #include "platform/serial_device.h"
 
 namespace platform {

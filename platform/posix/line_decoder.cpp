@@ -1,4 +1,4 @@
-#include "platform/serial/line_decoder.h"
+#include "platform/posix/line_decoder.h"
 
 namespace platform::serial {
 

@@ -127,7 +127,7 @@ struct JournalHere {
     std::unique_ptr<platform::JournalFile> journalFile =
         platform::systemJournalFile(Journal::FileName);  // opened once the folder is current
 };
-struct Host : JournalHere, fake::ProgramWith<platform::TermiosCommPort> {
+struct Host : JournalHere, fake::ProgramWith<platform::posix::TermiosCommPort> {
     support::ScratchDir dir;
 
     Host(const std::string& device, bool journal)

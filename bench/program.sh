@@ -15,7 +15,7 @@
 #   BENCH_LABEL  printed with every figure, to tell variants apart
 #   BENCH_REPEAT downloads of each kind, floor and program in turn (default 3)
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../tests/e2e/lib.sh" "${1:-$here/../build}"
+. "$here/../tools/scripts/session.sh" "${1:-$here/../build}"
 
 CASES=${BENCH_CASES:-"full:10000 full:100000 paced:500 load:100000"}
 REPEAT=${BENCH_REPEAT:-3}

@@ -22,7 +22,7 @@ void check(bool ok) {
 
 // Feeds `raw` in pieces of 1 to 8 bytes whose sizes follow from `cuts`.
 Result decodeInPieces(std::string_view raw, uint32_t cuts) {
-    platform::serial::LineDecoder d;
+    platform::posix::LineDecoder d;
     Result r;
     for (size_t at = 0; at < raw.size();) {
         cuts = cuts * 1103515245u + 12345u;
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(bytes) + 1, size - 1);
 
     // Any stream, including ones the kernel never makes.
-    platform::serial::LineDecoder whole;
+    platform::posix::LineDecoder whole;
     Result once;
     whole.feed(raw, once.data, once.errors);
     check(decodeInPieces(raw, cuts) == once);

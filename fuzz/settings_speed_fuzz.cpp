@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto speed = platform::settingsSpeed(text);
+    const auto speed = platform::posix::settingsSpeed(text);
     if (!speed) return 0;
     const size_t comma = text.find(',');
     check(comma != std::string_view::npos && comma <= 7);
@@ -20,6 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string digits(text.substr(0, comma));
     digits.erase(0, digits.find_first_not_of('0'));
     check(digits == std::to_string(*speed));
-    check(platform::settingsSpeed(std::to_string(*speed) + ",n,8,1") == speed);
+    check(platform::posix::settingsSpeed(std::to_string(*speed) + ",n,8,1") == speed);
     return 0;
 }

@@ -9,9 +9,9 @@
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/journal_file.h"
+#include "platform/posix/termios_comm_port.h"
 #include "platform/qt/end_signals.h"
 #include "platform/qt/qt_ui.h"
-#include "platform/posix/termios_comm_port.h"
 
 int main(int argc, char** argv) {
     if (auto status = handleCommandLine(argc, argv, std::cout, std::cerr)) return *status;
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         [&ui](int number, const std::string& description) { ui.reportError(number, description); });
 
     auto form = ui.createForm(VorbixLoader::formTable());
-    platform::TermiosCommPort comm;
+    platform::posix::TermiosCommPort comm;
     platform::Files files;
     platform::SystemClock clock;
     // Beside PORT.DAT, in the working directory.

@@ -1,3 +1,4 @@
+// The main window's table of controls: captions, positions in twips and tab order.
 #pragma once
 
 #include "platform/form.h"

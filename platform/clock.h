@@ -1,3 +1,4 @@
+// The current date and a clock for intervals, behind an interface so tests can set them.
 #pragma once
 
 #include <cstdint>

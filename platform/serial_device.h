@@ -1,3 +1,4 @@
+// Which device each serial port number denotes, and the devices an operator can choose.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +40,5 @@ std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot = "/dev")
 // that no moment is without one; an empty target removes the link, so the port means
 // /dev/ttyS<n-1> again. Throws RuntimeError.
 void pointComLink(int16_t n, const std::string& target, const std::string& folder = ".");
-
-// The error for port n whose device `dev` failed to open with `errnum`: says what the
-// operator can do about it (join the device's group, choose another device).
-RuntimeError openFailure(int16_t n, const std::string& dev, int errnum);
 
 }  // namespace platform

@@ -27,7 +27,7 @@ std::string listed(const std::vector<std::string>& records, size_t n) {
     return s;
 }
 
-struct WholeDownload : ::testing::Test, fake::ProgramWith<platform::TermiosCommPort> {
+struct WholeDownload : ::testing::Test, fake::ProgramWith<platform::posix::TermiosCommPort> {
     // The serial port needs an event loop, hence an application object.
     static void SetUpTestSuite() {
         static int argc = 1;

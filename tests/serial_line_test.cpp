@@ -33,7 +33,7 @@ TEST(LineDecoder, SplitsDataFromMarkedErrors) {
         {FF + "a", {FF + "a", {}}},                       // not a kernel sequence: nothing lost
     };
     for (const auto& [raw, want] : cases) {
-        platform::serial::LineDecoder d;
+        platform::posix::LineDecoder d;
         Decoded got;
         d.feed(raw, got.first, got.second);
         EXPECT_EQ(got, want);
@@ -41,12 +41,12 @@ TEST(LineDecoder, SplitsDataFromMarkedErrors) {
 }
 
 TEST(SerialSettings, OnlyStandardSpeedsWithNoParity8Bits1StopAreTaken) {
-    EXPECT_EQ(platform::settingsSpeed("57600,n,8,1"), 57600u);
-    EXPECT_EQ(platform::settingsSpeed("300,N,8,1"), 300u);
+    EXPECT_EQ(platform::posix::settingsSpeed("57600,n,8,1"), 57600u);
+    EXPECT_EQ(platform::posix::settingsSpeed("300,N,8,1"), 300u);
     // Speeds no port applies (0 would hang the line up). The text's form, parity, bits,
     // stop bits and a number that wraps in 32 bits are the settings speed fuzz target's.
     for (const char* bad : {"12345,n,8,1", "0,n,8,1"})
-        EXPECT_FALSE(platform::settingsSpeed(bad)) << '"' << bad << '"';
+        EXPECT_FALSE(platform::posix::settingsSpeed(bad)) << '"' << bad << '"';
 }
 
 TEST(SerialDevice, ScanNamesAdaptersByIdThenPortsWithAUartOnly) {
@@ -118,9 +118,10 @@ TEST(SerialDevice, OpenFailuresSayWhatTheOperatorCanDo) {
          "choose another device."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(platform::openFailure(c.port, c.dev, c.err).description(), c.says) << c.dev;
+        EXPECT_EQ(platform::posix::openFailure(c.port, c.dev, c.err).description(), c.says)
+            << c.dev;
     if (grouped) {
-        EXPECT_EQ(platform::openFailure(7, "tty", EACCES).description(),
+        EXPECT_EQ(platform::posix::openFailure(7, "tty", EACCES).description(),
                   "COM7: tty: permission denied. Add your user to the group 'dialout' (sudo "
                   "adduser $USER dialout), then log out and in again.");
     }

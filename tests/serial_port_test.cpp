@@ -18,6 +18,7 @@
 
 namespace fs = std::filesystem;
 using namespace platform;
+using platform::posix::TermiosCommPort;
 using support::runUntil;
 using Events = std::vector<int16_t>;
 

@@ -1,6 +1,6 @@
 #include "platform/posix/line_decoder.h"
 
-namespace platform::serial {
+namespace platform::posix {
 
 namespace {
 constexpr char Mark = '\xFF';
@@ -36,4 +36,4 @@ void LineDecoder::feed(std::string_view raw, std::string& data, std::vector<size
     }
 }
 
-}  // namespace platform::serial
+}  // namespace platform::posix

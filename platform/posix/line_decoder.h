@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::serial {
+namespace platform::posix {
 
 class LineDecoder {
   public:
@@ -27,4 +27,4 @@ class LineDecoder {
     State state_ = State::Plain;
 };
 
-}  // namespace platform::serial
+}  // namespace platform::posix

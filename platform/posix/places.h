@@ -1,3 +1,5 @@
+// Where folders live on this system: the mounted places the file dialog offers as drives,
+// and the documents folder.
 #pragma once
 
 #include <string>

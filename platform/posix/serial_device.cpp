@@ -1,7 +1,6 @@
 #include "platform/serial_device.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -137,39 +136,6 @@ void pointComLink(int16_t n, const std::string& target, const std::string& folde
         ::unlink(fresh.c_str());
         throw fromErrno(e, "cannot point " + comName(n) + " at " + target);
     }
-}
-
-RuntimeError openFailure(int16_t n, const std::string& dev, int errnum) {
-    const std::string what = comName(n) + ": cannot open " + dev;
-    const std::string choose = "Right-click \"" + std::string(n < 10 ? "com " : "com") +
-                               std::to_string(n) +
-                               "\" in the PORT dialog to choose another device.";
-    if (errnum == EACCES || errnum == EPERM) {
-        struct stat st {};
-        const group* g = ::stat(dev.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
-        // Joining the device's group helps only when that group may open it, and never
-        // means joining root's.
-        if (g && st.st_gid != 0 && (st.st_mode & S_IRWXG) == (S_IRGRP | S_IWGRP)) {
-            const std::string group = g->gr_name;
-            return RuntimeError(err::PermissionDenied,
-                                comName(n) + ": " + dev + ": permission denied. Add your user " +
-                                    "to the group '" + group + "' (sudo adduser $USER " + group +
-                                    "), then log out and in again.");
-        }
-        return RuntimeError(err::PermissionDenied,
-                            comName(n) + ": " + dev + ": permission denied. " + choose);
-    }
-    if (errnum == ENOENT || errnum == ENXIO || errnum == ENODEV) {
-        const std::string link = comLinkTarget(n);
-        const std::string where =
-            link.empty() ? "there is no link " + comName(n) + " here, so it means " + dev
-                         : comName(n) + " points to " + link;
-        return RuntimeError(err::InvalidPortNumber,
-                            comName(n) + ": the device is not present (" + where + "). " + choose);
-    }
-    RuntimeError error = fromErrno(errnum, what);
-    if (errnum == EBUSY) return RuntimeError(err::PortAlreadyOpen, error.description());
-    return error;
 }
 
 }  // namespace platform

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace platform::serial {
+namespace platform::posix {
 
 // The termios constant for `baud` bit/s, or nothing for a speed the system has none for.
 // Speed 0 is left out on purpose: on a terminal it means "hang up" and drops DTR.
@@ -29,4 +29,4 @@ inline std::optional<speed_t> speedConstant(unsigned baud) {
     return std::nullopt;
 }
 
-}  // namespace platform::serial
+}  // namespace platform::posix

@@ -32,10 +32,12 @@
 #include "platform/posix/termios_comm_port.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,12 +49,12 @@
 #include "platform/error.h"
 #include "platform/fatal.h"
 #include "platform/log.h"
-#include "platform/serial/settings_text.h"
 #include "platform/posix/speeds.h"
 #include "platform/posix/uucp_lock.h"
+#include "platform/serial/settings_text.h"
 #include "platform/serial_device.h"
 
-namespace platform {
+namespace platform::posix {
 
 namespace {
 
@@ -71,11 +73,15 @@ struct FdGuard {
     }
 };
 
+std::string portName(int16_t n) {
+    return "COM" + std::to_string(n);
+}
+
 }  // namespace
 
 std::optional<unsigned> settingsSpeed(std::string_view s) {
     const auto baud = serial::settingsBaud(s);
-    if (!baud || !serial::speedConstant(*baud)) return std::nullopt;
+    if (!baud || !speedConstant(*baud)) return std::nullopt;
     return baud;
 }
 
@@ -111,7 +117,7 @@ void TermiosCommPort::applySettings(int fd) const {
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    const speed_t speed = *serial::speedConstant(speed_);
+    const speed_t speed = *speedConstant(speed_);
     ::cfsetispeed(&t, speed);
     ::cfsetospeed(&t, speed);
     if (::tcsetattr(fd, TCSANOW, &t) != 0)
@@ -129,7 +135,7 @@ void TermiosCommPort::open() {
     const std::string dev = serialDevice(port_);
 
     // A lock file of a live process keeps us off the device before we touch it at all.
-    if (const pid_t holder = serial::lockHolder(lockDirs_, dev))
+    if (const pid_t holder = lockHolder(lockDirs_, dev))
         throw RuntimeError(err::PortAlreadyOpen,
                            name() + ": " + dev + " is in use by process " + std::to_string(holder));
 
@@ -144,7 +150,7 @@ void TermiosCommPort::open() {
     }
     device_ = dev;
     applySettings(guard.fd);
-    lockFile_ = serial::takeLock(lockDirs_, dev, name());
+    lockFile_ = takeLock(lockDirs_, dev, name());
 
     fd_ = guard.release();
     ::tcflush(fd_, TCIFLUSH);
@@ -169,7 +175,7 @@ void TermiosCommPort::close() {
         notifier_.reset();
     ::close(fd_);  // also drops the advisory lock
     fd_ = -1;
-    serial::releaseLock(lockFile_);
+    releaseLock(lockFile_);
     lockFile_.clear();
     decoder_.reset();
     queue_.clear();
@@ -291,4 +297,37 @@ void TermiosCommPort::output(const std::string& bytes) {
     }
 }
 
-}  // namespace platform
+RuntimeError openFailure(int16_t n, const std::string& dev, int errnum) {
+    const std::string what = portName(n) + ": cannot open " + dev;
+    const std::string choose = "Right-click \"" + std::string(n < 10 ? "com " : "com") +
+                               std::to_string(n) +
+                               "\" in the PORT dialog to choose another device.";
+    if (errnum == EACCES || errnum == EPERM) {
+        struct stat st {};
+        const group* g = ::stat(dev.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
+        // Joining the device's group helps only when that group may open it, and never
+        // means joining root's.
+        if (g && st.st_gid != 0 && (st.st_mode & S_IRWXG) == (S_IRGRP | S_IWGRP)) {
+            const std::string group = g->gr_name;
+            return RuntimeError(err::PermissionDenied,
+                                portName(n) + ": " + dev + ": permission denied. Add your user " +
+                                    "to the group '" + group + "' (sudo adduser $USER " + group +
+                                    "), then log out and in again.");
+        }
+        return RuntimeError(err::PermissionDenied,
+                            portName(n) + ": " + dev + ": permission denied. " + choose);
+    }
+    if (errnum == ENOENT || errnum == ENXIO || errnum == ENODEV) {
+        const std::string link = comLinkTarget(n);
+        const std::string where =
+            link.empty() ? "there is no link " + portName(n) + " here, so it means " + dev
+                         : portName(n) + " points to " + link;
+        return RuntimeError(err::InvalidPortNumber,
+                            portName(n) + ": the device is not present (" + where + "). " + choose);
+    }
+    RuntimeError error = fromErrno(errnum, what);
+    if (errnum == EBUSY) return RuntimeError(err::PortAlreadyOpen, error.description());
+    return error;
+}
+
+}  // namespace platform::posix

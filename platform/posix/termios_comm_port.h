@@ -9,16 +9,20 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/serial/comm_port_base.h"
 #include "platform/posix/line_decoder.h"
+#include "platform/serial/comm_port_base.h"
 
 class QSocketNotifier;
 
-namespace platform {
+namespace platform::posix {
 
 // The line speed of a Settings text "speed,parity,data bits,stop bits", or nothing when
 // the text is not one this port applies: a standard speed, n (either case), 8 and 1.
 std::optional<unsigned> settingsSpeed(std::string_view settings);
+
+// The error for port n whose device `dev` failed to open with `errnum`: says what the
+// operator can do about it (join the device's group, choose another device).
+RuntimeError openFailure(int16_t n, const std::string& dev, int errnum);
 
 class TermiosCommPort : public serial::CommPortBase {
   public:
@@ -58,9 +62,9 @@ class TermiosCommPort : public serial::CommPortBase {
     int notifierDepth_ = 0;    // > 0 while running inside the notifier's activation
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
 
-    serial::LineDecoder decoder_;
+    LineDecoder decoder_;
     bool countersWork_ = false;
     int overruns_ = 0, bufOverruns_ = 0;  // the driver's counts of lost characters
 };
 
-}  // namespace platform
+}  // namespace platform::posix

@@ -13,7 +13,7 @@
 
 #include "platform/error.h"
 
-namespace platform::serial {
+namespace platform::posix {
 
 namespace {
 
@@ -107,4 +107,4 @@ void releaseLock(const std::string& path) {
     if (!path.empty() && pidIn(path) == ::getpid()) ::unlink(path.c_str());
 }
 
-}  // namespace platform::serial
+}  // namespace platform::posix

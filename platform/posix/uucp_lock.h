@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::serial {
+namespace platform::posix {
 
 // The pid a lock file's bytes name (ASCII, or the old 4-byte binary form), 0 for none.
 // Only the first 31 bytes count.
@@ -28,4 +28,4 @@ std::string takeLock(const std::vector<std::string>& dirs, const std::string& de
 // Removes the lock file at `path` if it is still ours.
 void releaseLock(const std::string& path);
 
-}  // namespace platform::serial
+}  // namespace platform::posix

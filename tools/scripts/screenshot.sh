@@ -7,7 +7,7 @@
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/scripts/deps.sh"
 vl_install_missing imagemagick x11-utils
-. "$root/tests/e2e/lib.sh" "${1:-$root/build}"
+. "$root/tools/scripts/session.sh" "${1:-$root/build}"
 
 start_xvfb
 start_with_settings --count=30

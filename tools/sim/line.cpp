@@ -80,7 +80,7 @@ Line openPty() {
 
 Line openDevice(const std::string& path, long speed) {
     const auto code = speed > 0 && speed <= 4'000'000
-                          ? platform::serial::speedConstant(static_cast<unsigned>(speed))
+                          ? platform::posix::speedConstant(static_cast<unsigned>(speed))
                           : std::nullopt;
     if (!code) {
         errno = EINVAL;

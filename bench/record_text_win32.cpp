@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "main_window/vorbix_loader.h"
+#include "platform/win32/byte_codec.h"
 #include "platform/win32/win32_ui.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/byte_chars.h"
+#include "platform/win32/byte_codec.h"
 #include "platform/win32/win32_ui.h"
 
 namespace platform::win32 {

@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "platform/comm_port.h"
 #include "platform/form.h"
@@ -46,10 +45,5 @@ std::unique_ptr<CommPort> createCommPort();
 // Runs the message loop (with the watched events) until `done` is true or the program
 // ends; false when it ends.
 bool pumpUntil(const bool& done);
-
-// Record text as a multi-line EDIT holds it: one character per byte, a CR LF pair as
-// "\r\n" (two characters), so that caret positions are byte offsets as they are.
-std::wstring recordChars(std::string_view bytes);
-std::string recordBytes(std::wstring_view chars);
 
 }  // namespace platform::win32

@@ -8,6 +8,7 @@
 #include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/win32/byte_codec.h"
 #include "platform/win32/win32_record_view.h"
 #include "platform/win32/win32_ui.h"
 

@@ -109,6 +109,30 @@ void registerClass() {
     done = true;
 }
 
+// A group box draws only its line and caption, and the form clips its children out of
+// its own background: the frame's inside is painted here, in the colour the form gives
+// its controls, around the controls placed over it, which paint their own.
+LRESULT CALLBACK frameProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg != WM_ERASEBKGND) return DefSubclassProc(w, msg, wp, lp);
+    HDC dc = reinterpret_cast<HDC>(wp);
+    HWND form = GetParent(w);
+    const int saved = SaveDC(dc);
+    for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (c == w || !IsWindowVisible(c)) continue;
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+        ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+    }
+    RECT inside;
+    GetClientRect(w, &inside);
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(form, WM_CTLCOLORSTATIC, wp, reinterpret_cast<LPARAM>(w)));
+    FillRect(dc, &inside, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    RestoreDC(dc, saved);
+    return 1;
+}
+
 UINT dpiOf(HWND w) {
     using ForWindow = UINT(WINAPI*)(HWND);
     static auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(
@@ -214,7 +238,10 @@ void Win32Form::build() {
                 control = std::move(text);
                 break;
             }
-            case Kind::Frame: w = create(L"BUTTON", BS_GROUPBOX); break;
+            case Kind::Frame:
+                w = create(L"BUTTON", BS_GROUPBOX);
+                if (w) SetWindowSubclass(w, frameProc, 0, 0);
+                break;
             case Kind::OptionButton: {
                 auto option = std::make_unique<OptionControl>();
                 option->group = &groups_[c->name];
@@ -326,7 +353,8 @@ void Win32Form::layout(UINT dpi) {
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    // The controls too: they were moved without redrawing.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     for (HFONT f : old) DeleteObject(f);
 }
 

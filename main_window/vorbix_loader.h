@@ -30,6 +30,7 @@ class VorbixLoader {
     int16_t PORT_NO = 0;
     std::string BPS_;
     std::string PASS_NAME;  // the record folder: the file dialog opens here
+    bool fromMenu = false;  // started from the desktop or Start menu (--from-menu)
     int16_t SettingsFileNo = 0;
     int16_t SettingsChanged = 0;
     std::string RxLine;

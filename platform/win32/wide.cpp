@@ -1,6 +1,8 @@
 #include "platform/win32/wide.h"
 
 #include <windows.h>
+// shlobj.h needs windows.h first.
+#include <shlobj.h>
 
 namespace platform::win32 {
 
@@ -69,6 +71,15 @@ RuntimeError fromWin32(unsigned long code, const std::string& what) {
 
 RuntimeError lastError(const std::string& what) {
     return fromWin32(GetLastError(), what);
+}
+
+std::string knownFolder(const GUID& id, bool create) {
+    wchar_t* path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, create ? DWORD{KF_FLAG_CREATE} : 0, nullptr, &path)))
+        folder = narrow(path);
+    CoTaskMemFree(path);
+    return folder;
 }
 
 }  // namespace platform::win32

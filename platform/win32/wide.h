@@ -1,6 +1,8 @@
 // Paths and texts are UTF-8 inside the program and UTF-16 at the Win32 boundary.
 #pragma once
 
+#include <guiddef.h>
+
 #include <string>
 #include <string_view>
 
@@ -15,5 +17,9 @@ std::string narrow(std::wstring_view utf16);
 RuntimeError fromWin32(unsigned long code, const std::string& what);
 // The same for GetLastError().
 RuntimeError lastError(const std::string& what);
+
+// Where the shell keeps a known folder (FOLDERID_...) for the user who runs the program,
+// made first when `create`; "" when it cannot say.
+std::string knownFolder(const GUID& id, bool create = false);
 
 }  // namespace platform::win32

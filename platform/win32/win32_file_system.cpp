@@ -1,7 +1,8 @@
 #include <windows.h>
+// knownfolders.h needs windows.h first.
+#include <knownfolders.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "platform/file_system.h"
 #include "platform/win32/wide.h"
@@ -76,11 +77,11 @@ class Win32FileSystem : public FileSystem {
     }
 
     std::string documentsFolder() const override {
-        // The profile's Documents folder; a redirected one is not looked up.
-        const wchar_t* profile = _wgetenv(L"USERPROFILE");
-        if (profile && *profile) {
-            const std::string docs = win32::narrow(profile) + "\\Documents";
-            if (kind(docs) == FileKind::Folder) return docs;
+        // Asked of the shell, so a Documents folder moved elsewhere (a network share, a
+        // synced folder) is found where it is.
+        for (const GUID& id : {FOLDERID_Documents, FOLDERID_Profile}) {
+            const std::string folder = win32::knownFolder(id);
+            if (!folder.empty() && kind(folder) == FileKind::Folder) return folder;
         }
         return currentDirectory();
     }

@@ -16,18 +16,18 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_NSIS_PACKAGE_NAME VorbixLoader)
 set(CPACK_NSIS_DISPLAY_NAME VorbixLoader)
 set(CPACK_NSIS_INSTALLED_ICON_NAME vorbixloader.exe)
-# The Start-menu entry starts the program in a folder of the user's own, where PORT.DAT
-# and the record files live: Program Files is not writable for the operator. The folder
-# is written as %LOCALAPPDATA%, which the shell expands for whoever starts it; it is
-# made for the user who installs.
+# A 64-bit installer for the 64-bit program: the 32-bit stub does not run where Windows
+# has no 32-bit layer, and a 32-bit one would see Program Files (x86) and the registry's
+# 32-bit view.
+set(CPACK_NSIS_DEFINES "  Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetRegView 64")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "SetRegView 64")
+# The Start-menu entry starts the program with --from-menu: it then makes a folder of its
+# own for whoever starts it, %LOCALAPPDATA%\VorbixLoader, and works there (PORT.DAT, the
+# record files), as Program Files is not writable for the operator.
 set(CPACK_NSIS_CREATE_ICONS_EXTRA [[
-  StrCpy $OUTDIR '%LOCALAPPDATA%\\VorbixLoader'
-  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\VorbixLoader.lnk' '$INSTDIR\\vorbixloader.exe'
-  SetOutPath '$INSTDIR'
-  SetShellVarContext current
-  CreateDirectory '$LOCALAPPDATA\\VorbixLoader'
-  StrCmp $SV_ALLUSERS 'AllUsers' 0 +2
-    SetShellVarContext all
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\VorbixLoader.lnk' '$INSTDIR\\vorbixloader.exe' '--from-menu'
 ]])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [[
   Delete '$SMPROGRAMS\\$MUI_TEMP\\VorbixLoader.lnk'

@@ -25,10 +25,17 @@ add_test(NAME win_unit_tests COMMAND unit_tests --gtest_output=xml:win_unit_test
 set_tests_properties(win_unit_tests PROPERTIES LABELS unit FIXTURES_REQUIRED wine
                      ENVIRONMENT "WINEPREFIX=${VL_WINE_PREFIX}/run" TIMEOUT 300)
 
-# End-to-end under Wine against the Linux build's logger simulator. Label "e2e".
+# End-to-end under Wine against the Linux build's logger simulator and window tools.
+# Label "e2e". The installer's test makes the installer itself, beside the one cpack makes.
+add_executable(shortcut win32/shortcut.cpp)
+target_link_libraries(shortcut PRIVATE vl_platform)
 if(VL_HOST_BUILD)
   add_test(NAME e2e_wine_download_save_load
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_download_save_load.sh
                    ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})
   set_tests_properties(e2e_wine_download_save_load PROPERTIES LABELS e2e TIMEOUT 240)
+  add_test(NAME e2e_wine_installer
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_installer.sh
+                   ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})
+  set_tests_properties(e2e_wine_installer PROPERTIES LABELS e2e TIMEOUT 400)
 endif()

@@ -2,7 +2,8 @@
 # Renders the README's pictures under a private Xvfb: docs/main-window.png, the main
 # window after a download from the simulator; docs/port-device-menu.png, the PORT dialog's
 # device menu with two USB adapters plugged in (needs root); with a Windows build in
-# build-win/, also docs/windows-main-window.png, the same under Wine.
+# build-win/, also docs/windows-main-window.png, the same under Wine, and
+# docs/windows-port-dialog.png, its PORT dialog on the first start from the Start menu.
 # Usage: tools/scripts/screenshot.sh [BUILD-DIR]
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/scripts/deps.sh"
@@ -43,4 +44,7 @@ if [ -x "$root/build-win/vorbixloader.exe" ]; then
   bash "$root/tests/e2e/wine_download_save_load.sh" "$root/build-win" "$BUILD" \
     "$root/docs/windows-main-window.png"
   echo "wrote docs/windows-main-window.png"
+  bash "$root/tests/e2e/wine_installer.sh" "$root/build-win" "$BUILD" \
+    "$root/docs/windows-port-dialog.png"
+  echo "wrote docs/windows-port-dialog.png"
 fi

@@ -1,5 +1,6 @@
 #include "platform/qt/record_view.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -10,8 +11,10 @@
 #include <QScrollBar>
 #include <QTimerEvent>
 #include <algorithm>
+#include <utility>
 
 #include "platform/qt/byte_codec.h"
+#include "platform/qt/record_view_accessible.h"
 
 namespace platform::qt {
 
@@ -26,17 +29,87 @@ RecordView::RecordView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    installRecordViewAccessible();
     layOut();
 }
 
 void RecordView::setText(std::string_view bytes) {
+    noteTextChange(false);
     lines_.setText(bytes);
     changed();
 }
 
 void RecordView::replaceSelection(std::string_view bytes) {
+    noteTextChange(!lines_.hasSelection() && lines_.caret() == lines_.last());
     lines_.replaceSelection(bytes);
     changed();
+}
+
+size_t RecordView::charCount() const {
+    return charOffset(lines_.last());
+}
+
+size_t RecordView::charOffset(Pos p) const {
+    size_t n = p.col;
+    for (size_t i = 0; i < p.line; ++i) n += lines_.line(i).size() + 1;
+    return n;
+}
+
+RecordView::Pos RecordView::posAt(size_t offset) const {
+    for (size_t i = 0; i < lines_.lineCount(); ++i) {
+        const size_t size = lines_.line(i).size();
+        if (offset <= size) return {i, offset};
+        offset -= size + 1;
+    }
+    return lines_.last();
+}
+
+QString RecordView::shownText(size_t from, size_t to) const {
+    const Pos a = posAt(from), b = posAt(std::max(from, to));
+    QString out;
+    for (size_t i = a.line; i <= b.line; ++i) {
+        if (i > a.line) out += QChar(u'\n');
+        const std::string& line = lines_.line(i);
+        const size_t start = i == a.line ? a.col : 0, stop = i == b.line ? b.col : line.size();
+        out += decodeBytes(std::string_view(line).substr(start, stop - start));
+    }
+    return out;
+}
+
+void RecordView::noteTextChange(bool appending) {
+    // Costs nothing while no client listens; with one, a count per cadence while appending.
+    if (!QAccessible::isActive()) return;
+    if (!untold_) {
+        toldCount_ = charCount();
+        appendedOnly_ = true;
+        untold_ = true;
+    }
+    if (appendedOnly_ && !appending) {
+        toldText_ = shownText(0, toldCount_);  // the appends since were not told yet
+        appendedOnly_ = false;
+    }
+}
+
+void RecordView::tellTextChanges() {
+    if (!untold_) return;
+    untold_ = false;
+    if (!QAccessible::isActive()) return;
+    const size_t count = charCount();
+    if (appendedOnly_) {
+        if (count == toldCount_) return;
+        QAccessibleTextInsertEvent insert(this, static_cast<int>(toldCount_),
+                                          shownText(toldCount_, count));
+        QAccessible::updateAccessibility(&insert);
+    } else {
+        QAccessibleTextRemoveEvent remove(this, 0, std::exchange(toldText_, QString()));
+        QAccessible::updateAccessibility(&remove);
+        QAccessibleTextInsertEvent insert(this, 0, shownText(0, count));
+        QAccessible::updateAccessibility(&insert);
+    }
+    // With the character count, not the text, which may be megabytes: a client reads that
+    // through the text interface.
+    QAccessibleValueChangeEvent value(this, static_cast<qulonglong>(count));
+    QAccessible::updateAccessibility(&value);
 }
 
 void RecordView::select(size_t anchor, size_t caret) {
@@ -100,10 +173,19 @@ void RecordView::restartBlink() {
 }
 
 void RecordView::moveCaret(Pos to, bool extend) {
+    const bool hadSelection = lines_.hasSelection();
     lines_.moveCaret(to, extend);
     showCaret();
     restartBlink();
     viewport()->update();
+    if (!QAccessible::isActive()) return;
+    QAccessibleTextCursorEvent caret(this, static_cast<int>(charOffset(lines_.caret())));
+    QAccessible::updateAccessibility(&caret);
+    if (hadSelection || lines_.hasSelection()) {
+        QAccessibleTextSelectionEvent selection(this, static_cast<int>(charOffset(lines_.start())),
+                                                static_cast<int>(charOffset(lines_.end())));
+        QAccessible::updateAccessibility(&selection);
+    }
 }
 
 void RecordView::timerEvent(QTimerEvent* e) {
@@ -118,6 +200,7 @@ void RecordView::timerEvent(QTimerEvent* e) {
             static_cast<int>(std::clamp<long>(first * lineHeight, 0, viewport()->height()));
         viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
         lines_.shown();
+        tellTextChanges();
     } else if (e->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
         viewport()->update();

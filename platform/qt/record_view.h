@@ -3,10 +3,12 @@
 // widget keeps a text block and its layout per line, several hundred bytes each; a day's
 // records here cost little more than their bytes, and a file of them is shown at once.
 // Locked against typing; the operator places the caret, selects, copies and scrolls.
+// Screen readers read it through record_view_accessible.cpp.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QString>
 #include <string>
 #include <string_view>
 
@@ -46,7 +48,17 @@ class RecordView : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
+    friend class RecordViewAccessible;
     using Pos = RecordLines::Pos;
+
+    // Offsets as assistive technology counts them: characters as shown, a line end one.
+    size_t charCount() const;
+    size_t charOffset(Pos p) const;
+    Pos posAt(size_t offset) const;
+    QString shownText(size_t from, size_t to) const;
+    // A change of the text, told to assistive technology at the next cadence.
+    void noteTextChange(bool appending);
+    void tellTextChanges();
 
     Pos hit(QPoint p) const;
     // Moves the caret as the operator did; the selection follows unless `extend`.
@@ -61,6 +73,12 @@ class RecordView : public QAbstractScrollArea {
     bool followCaret_ = false;  // scroll the caret into view at the next cadence
     bool caretOn_ = true;       // blink phase
     QBasicTimer cadence_, blink_;
+    // Text changes not yet told to assistive technology; kept only while a client listens.
+    // Appends since the last cadence started at `toldCount_`; else the text told before
+    // (`toldText_`) was replaced as a whole.
+    bool untold_ = false, appendedOnly_ = true;
+    size_t toldCount_ = 0;
+    QString toldText_;
 };
 
 }  // namespace platform::qt

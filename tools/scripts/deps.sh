@@ -7,6 +7,7 @@ VL_PACKAGES=(
   xvfb xdotool libx11-dev fonts-liberation
   g++-mingw-w64-x86-64-posix wine wine64 nsis openbox
   dpkg-dev lintian desktop-file-utils appstream
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 vl_install_missing() {

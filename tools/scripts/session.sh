@@ -34,6 +34,22 @@ wait_for() {
   done
 }
 
+# start_atspi: a private session bus and the accessibility bus with its registry, as a
+# desktop with a screen reader has them; the program started after it serves AT-SPI.
+start_atspi() {
+  : >"$WORK/bus"
+  dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$WORK/bus" 2>/dev/null &
+  PIDS+=($!)
+  wait_for 10 test -s "$WORK/bus" || fail "no session bus"
+  export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus")
+  # The launcher's own bus and the registry it starts are its children: stopped with it.
+  /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
+  PIDS+=($!)
+  wait_for 10 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.a11y.Bus.GetAddress || fail "no accessibility bus"
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
 start_xvfb() {
   : >"$WORK/display"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &

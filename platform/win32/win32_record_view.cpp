@@ -1,10 +1,12 @@
 #include "platform/win32/win32_record_view.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/byte_chars.h"
 #include "platform/win32/byte_codec.h"
+#include "platform/win32/win32_record_accessible.h"
 #include "platform/win32/win32_ui.h"
 
 namespace platform::win32 {
@@ -63,6 +65,7 @@ void RecordView::replaceSelection(std::string_view bytes) {
 
 void RecordView::changed() {
     followCaret_ = true;
+    valueChanged_ = true;
     if (!cadence_ && hwnd_) cadence_ = SetTimer(hwnd_, CadenceTimer, CadenceMs, nullptr) != 0;
 }
 
@@ -140,10 +143,13 @@ void RecordView::placeCaret() {
 }
 
 void RecordView::moveCaret(Pos to, bool extend) {
+    const bool hadSelection = lines_.hasSelection();
     lines_.moveCaret(to, extend);
     showCaret();
-    placeCaret();
+    placeCaret();                          // the system caret tells screen readers where it is
     InvalidateRect(hwnd_, nullptr, TRUE);  // the selection's extent
+    if (hadSelection || lines_.hasSelection())
+        NotifyWinEvent(EVENT_OBJECT_TEXTSELECTIONCHANGED, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 RecordView::Pos RecordView::hit(LPARAM lp) const {
@@ -305,6 +311,9 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
             out[n] = L'\0';
             return static_cast<LRESULT>(n);
         }
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(lp) == OBJID_CLIENT) return answerRecordAccessible(hwnd_, wp);
+            break;
         case WM_SIZE:
             layOut();
             placeCaret();
@@ -326,6 +335,9 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 if (r.top < r.bottom) InvalidateRect(hwnd_, &r, FALSE);
                 lines_.shown();
                 placeCaret();
+                // Once per cadence, never per line; nearly free while no client listens.
+                if (std::exchange(valueChanged_, false))
+                    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
             }
             return 0;
         case WM_VSCROLL:

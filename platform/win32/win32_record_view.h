@@ -55,6 +55,7 @@ class RecordView {
     RecordLines lines_;
     long top_ = 0, x_ = 0;  // first line in view; pixels scrolled to the right
     bool cadence_ = false, followCaret_ = false, focused_ = false;
+    bool valueChanged_ = false;  // told to screen readers at the next cadence
 };
 
 }  // namespace platform::win32

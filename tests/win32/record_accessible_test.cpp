@@ -1,0 +1,98 @@
+// The Windows record text as a screen reader gets it: MSAA through AccessibleObjectFromWindow,
+// and the value-change events it raises while lines are added.
+#include <gtest/gtest.h>
+#include <oleacc.h>
+
+#include <string>
+
+#include "platform/win32/win32_record_view.h"
+
+namespace {
+
+using platform::win32::RecordView;
+
+int valueChanges = 0;
+HWND watched = nullptr;
+
+void CALLBACK onEvent(HWINEVENTHOOK, DWORD event, HWND w, LONG object, LONG child, DWORD, DWORD) {
+    if (event == EVENT_OBJECT_VALUECHANGE && w == watched && object == OBJID_CLIENT &&
+        child == CHILDID_SELF)
+        ++valueChanges;
+}
+
+void pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+struct Win32RecordAccessible : ::testing::Test {
+    RecordView view{HWND_MESSAGE, 1, WS_TABSTOP};
+    IAccessible* acc = nullptr;
+    VARIANT self{};
+
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+    }
+    void TearDown() override {
+        if (acc) acc->Release();
+        CoUninitialize();
+    }
+    std::wstring value() {
+        BSTR v = nullptr;
+        EXPECT_EQ(acc->get_accValue(self, &v), S_OK);
+        std::wstring out(v ? v : L"", v ? SysStringLen(v) : 0);
+        SysFreeString(v);
+        return out;
+    }
+};
+
+TEST_F(Win32RecordAccessible, AReadOnlyFocusableTextWhoseValueIsTheRecords) {
+    view.setText("1 12.345\r\n2 \x01\xe9\r\n");
+    ASSERT_EQ(AccessibleObjectFromWindow(view.hwnd(), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&acc)),
+              S_OK);
+    VARIANT v{};
+    ASSERT_EQ(acc->get_accRole(self, &v), S_OK);
+    EXPECT_EQ(v.vt, VT_I4);
+    EXPECT_EQ(v.lVal, ROLE_SYSTEM_TEXT);
+    ASSERT_EQ(acc->get_accState(self, &v), S_OK);
+    EXPECT_EQ(v.lVal & (STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE),
+              STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE);
+    BSTR name = nullptr;
+    ASSERT_EQ(acc->get_accName(self, &name), S_OK);
+    EXPECT_GT(SysStringLen(name), 0u);
+    SysFreeString(name);
+    EXPECT_EQ(value(), L"1 12.345\r\n2 \u2401\u00e9\r\n");
+    EXPECT_NE(acc->put_accValue(self, nullptr), S_OK);  // locked against typing
+
+    // The object follows the text it was got for.
+    view.setText("");
+    view.replaceSelection("3 01.000\r\n");
+    EXPECT_EQ(value(), L"3 01.000\r\n");
+}
+
+// A download adds line after line: told once per cadence, not per line.
+TEST_F(Win32RecordAccessible, TellsAddedLinesOncePerCadence) {
+    watched = view.hwnd();
+    valueChanges = 0;
+    HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, onEvent,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_TRUE(hook);
+    constexpr int Lines = 1000;
+    for (int i = 0; i < Lines; ++i) {
+        view.replaceSelection("01.2" + std::to_string(i) + "\r\n");
+        pump();  // as between two received bytes
+    }
+    for (int i = 0; i < 20 && valueChanges == 0; ++i) {
+        Sleep(RecordView::CadenceMs);
+        pump();
+    }
+    UnhookWinEvent(hook);
+    EXPECT_GE(valueChanges, 1);
+    EXPECT_LT(valueChanges, Lines / 4);
+}
+
+}  // namespace

@@ -74,10 +74,22 @@ void LineTextControl::setSelText(const std::string& s) {
 }
 
 void OptionControl::setValue(bool on) {
+    // Tab enters the array at the chosen option, the arrow keys move on from there.
+    auto tabStop = [](HWND w, bool stop) {
+        const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
+        SetWindowLongPtrW(w, GWL_STYLE, stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+    };
+    const bool wasStop = (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP) != 0;
+    bool stops = wasStop;
     if (on)
-        for (auto* b : *group)
-            if (b != this) SendMessageW(b->hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+        for (auto* b : *group) {
+            if (b == this) continue;
+            stops = stops || (GetWindowLongPtrW(b->hwnd, GWL_STYLE) & WS_TABSTOP);
+            SendMessageW(b->hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+            tabStop(b->hwnd, false);
+        }
     SendMessageW(hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (on && stops) tabStop(hwnd, true);
 }
 
 bool OptionControl::value() const {
@@ -98,6 +110,11 @@ void OptionControl::setToolTip(const std::string& text) {
 }
 
 void OptionControl::command(int code) {
+    // An arrow key moving the focus here chooses the option, as in every option group; the
+    // dialog manager does that only for automatic radio buttons.
+    const bool arrow = GetKeyState(VK_LEFT) < 0 || GetKeyState(VK_RIGHT) < 0 ||
+                       GetKeyState(VK_UP) < 0 || GetKeyState(VK_DOWN) < 0;
+    if (code == BN_SETFOCUS && arrow && !value()) code = BN_CLICKED;
     if (code != BN_CLICKED) return;
     setValue(true);
     raiseEvent(onClick);

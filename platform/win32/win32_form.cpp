@@ -201,11 +201,15 @@ void Win32Form::build() {
     std::map<std::string, bool> groupStarted;
     for (const ControlRow* c : order) {
         const int id = nextId++;
+        // Each control is a group of its own but an option array is one: the arrow keys move
+        // among its options and go no further.
+        const bool inGroup = c->kind == Kind::OptionButton && groupStarted[c->name];
+        const DWORD group = inGroup ? 0 : WS_GROUP;
         const DWORD tab = c->tab >= 0 ? WS_TABSTOP : 0;
         auto create = [&](const wchar_t* cls, DWORD style, DWORD ex = 0) {
             return CreateWindowExW(
-                ex, cls, widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
+                ex, cls, widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | group | style, 0, 0, 0,
+                0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
         };
         std::unique_ptr<Control> control;
         HWND w = nullptr;
@@ -232,7 +236,7 @@ void Win32Form::build() {
                 break;
             case Kind::RecordText: {
                 auto text = std::make_unique<RecordTextControl>();
-                text->view = std::make_unique<RecordView>(hwnd_, id, tab);
+                text->view = std::make_unique<RecordView>(hwnd_, id, tab | group);
                 w = text->view->hwnd();
                 if (!c->caption.empty()) text->view->setText(c->caption);
                 control = std::move(text);
@@ -246,9 +250,9 @@ void Win32Form::build() {
                 auto option = std::make_unique<OptionControl>();
                 option->group = &groups_[c->name];
                 option->tips = tips_;
-                const bool first = !groupStarted[c->name];
                 groupStarted[c->name] = true;
-                w = create(L"BUTTON", BS_RADIOBUTTON | tab | (first ? WS_GROUP : 0));
+                // The array is one tab stop, at its chosen option (OptionControl::setValue).
+                w = create(L"BUTTON", BS_RADIOBUTTON | BS_NOTIFY | (inGroup ? 0 : tab));
                 option->group->push_back(option.get());
                 control = std::move(option);
                 break;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A screen reader's way through a download: under Xvfb with a private session bus and the
 # AT-SPI registry, a client finds the buttons by name, presses "down load" through AT-SPI
-# and reads the records the logger sent through the record text's text interface.
+# and reads the records the logger sent through the record text's text interface; then
+# the PORT dialog from the keyboard alone.
 . "$(dirname "$0")/lib.sh"
 
 start_xvfb
@@ -16,4 +17,6 @@ PIDS+=($CLIENT)
 box=$(wait_window "$BOX" 60)
 press "$box" Return
 wait "$CLIENT" || fail "the AT-SPI client: see above"
-echo "PASS AT-SPI: buttons by name, down load pressed, records read back"
+# A screen reader's user works from the keyboard: the group of options is one Tab stop.
+keyboard_walk "$MAIN_WIN" 2
+echo "PASS AT-SPI: buttons by name, down load pressed, records read back; PORT by keyboard"

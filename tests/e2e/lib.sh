@@ -15,3 +15,22 @@ save_load_save() {
   # Loading keeps the empty last line; saving adds one more line end.
   cmp "$WORK/run2.txt" <(cat "$WORK/run1.txt"; printf '\r\n') || fail "run2.txt is not run1.txt plus CR LF"
 }
+
+# keyboard_walk WINDOW TABS: the operator without a mouse. From the record text, Tab twice
+# reaches "PORT" and Space opens its dialog at its first option, where Return and Escape
+# close nothing and Right and Left move the choice and back; TABS Tabs pass the rest of the
+# options and the speed to "OK", whose Space closes the dialog.
+keyboard_walk() {
+  click "$1" 300 120  # the caret into the record text
+  press "$1" Tab Tab space
+  local d
+  d=$(wait_window '^PORT SET$')
+  press "$d" Return Escape
+  sleep 0.5
+  [ -n "$(find_window '^PORT SET$')" ] || fail "Return or Escape closed the PORT dialog"
+  press "$d" Right Left
+  local tabs=() i
+  for ((i = 0; i < $2; i++)); do tabs+=(Tab); done
+  press "$d" "${tabs[@]}" space
+  wait_gone '^PORT SET$'
+}

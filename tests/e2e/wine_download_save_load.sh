@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program under Wine on Xvfb with openbox: COM1 is the logger simulator's
-# pty; download, save, load back, save again, close with Alt+F4. Checks the files' bytes
-# and PORT.DAT. Usage: wine_download_save_load.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]
+# pty; download, save, load back, save again, the PORT dialog by keyboard, close with
+# Alt+F4. Checks the files' bytes and PORT.DAT. Usage: wine_download_save_load.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]
 WIN_BUILD=$(cd "${1:?usage: $0 WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]}" && pwd)
 SHOT=${3:-}
 . "$(dirname "$0")/lib.sh" "${2:?}"
@@ -41,6 +41,9 @@ if [ -n "$SHOT" ]; then
   frame=$(xwininfo -id "$main" -tree | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p')
   import -window "$frame" "$SHOT"
 fi
+
+# As on Linux, the group of options is one Tab stop.
+keyboard_walk "$main" 2
 
 press "$main" alt+F4
 wait_exit 30

@@ -1,5 +1,5 @@
 // The record text as a screen reader sees it (QAccessible, the interface AT-SPI serves),
-// and each window's Tab order and keys.
+// and the dialogs' Tab order and keys.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -128,9 +128,9 @@ void walkTabs(QtForm& form, const platform::FormTable& table) {
     EXPECT_EQ(QApplication::focusWidget(), stops.begin()->second) << table.caption;
 }
 
-TEST(Keyboard, TabWalksEachWindowInTheOrderOfItsTable) {
-    for (const platform::FormTable* table :
-         {&VorbixLoader::formTable(), &port_setei::formTable(), &File_Form::formTable()}) {
+// The main window's walk: MainWindow.LaidOutAsItsTableSaysAndTabbedFromTheRecordText.
+TEST(Keyboard, TabWalksEachDialogInTheOrderOfItsTable) {
+    for (const platform::FormTable* table : {&port_setei::formTable(), &File_Form::formTable()}) {
         QtForm form(*table);
         if (table == &port_setei::formTable()) form.option("com_no", 0).setValue(true);
         walkTabs(form, *table);

@@ -101,10 +101,15 @@ void RecordView::tellTextChanges() {
                                           shownText(toldCount_, count));
         QAccessible::updateAccessibility(&insert);
     } else {
-        QAccessibleTextRemoveEvent remove(this, 0, std::exchange(toldText_, QString()));
-        QAccessible::updateAccessibility(&remove);
-        QAccessibleTextInsertEvent insert(this, 0, shownText(0, count));
-        QAccessible::updateAccessibility(&insert);
+        // A new text: a download's start empties it, a file load replaces it.
+        if (!toldText_.isEmpty()) {
+            QAccessibleTextRemoveEvent remove(this, 0, std::exchange(toldText_, QString()));
+            QAccessible::updateAccessibility(&remove);
+        }
+        if (count > 0) {
+            QAccessibleTextInsertEvent insert(this, 0, shownText(0, count));
+            QAccessible::updateAccessibility(&insert);
+        }
     }
     // With the character count, not the text, which may be megabytes: a client reads that
     // through the text interface.

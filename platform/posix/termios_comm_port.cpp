@@ -209,7 +209,7 @@ void TermiosCommPort::onReadable() {
 void TermiosCommPort::watch() {
     // A full buffer leaves the bytes with the driver, which holds them and throttles the
     // sender; watching the descriptor meanwhile would only spin.
-    if (notifier_ && notifierDepth_ == 0) notifier_->setEnabled(queue_.unread() < InBufferSize);
+    if (notifier_ && notifierDepth_ == 0) notifier_->setEnabled(queue_.room() > 0);
 }
 
 bool TermiosCommPort::readAvailable() {
@@ -218,7 +218,7 @@ bool TermiosCommPort::readAvailable() {
     char chunk[InBufferSize];
     // Never more raw bytes than the buffer has room for: marks only shrink them, so
     // nothing read is ever thrown away.
-    const size_t room = InBufferSize - std::min(queue_.unread(), InBufferSize);
+    const size_t room = queue_.room();
     bool gone = false;
     for (size_t total = 0; total < room;) {
         const size_t want = room - total;

@@ -16,17 +16,15 @@ void ReceiveQueue::store(std::string_view data, const std::vector<LineError>& er
         buf_.erase(0, head_);
         head_ = 0;
     }
-    size_t e = 0;
-    for (size_t i = 0;; ++i) {
-        for (; e < errors.size() && errors[e].before <= i; ++e) queue(errors[e].code);
-        if (i == data.size()) break;
-        if (unread() < Capacity) {
-            buf_.push_back(data[i]);
-        } else if (!overflowed_) {
-            overflowed_ = true;
-            queue(comm::EvRxOver);
-        }
+    // Each error at its place: after the bytes it follows, before the rest.
+    size_t stored = 0;
+    for (const LineError& e : errors) {
+        const size_t at = std::clamp(e.before, stored, data.size());
+        buf_.append(data.substr(stored, at - stored));
+        stored = at;
+        queue(e.code);
     }
+    buf_.append(data.substr(stored));
 }
 
 std::string ReceiveQueue::take(int16_t inputLen) {
@@ -39,7 +37,6 @@ std::string ReceiveQueue::take(int16_t inputLen) {
         head_ = 0;
     }
     taken_ += n;
-    if (unread() < Capacity) overflowed_ = false;
     return s;
 }
 
@@ -48,7 +45,6 @@ void ReceiveQueue::clear() {
     buf_.clear();
     head_ = 0;
     pending_.clear();
-    overflowed_ = false;
 }
 
 void ReceiveQueue::deliver(int16_t threshold, int16_t& event, const Handler& onComm,

@@ -3,6 +3,7 @@
 // per character on the program's thread. Plain C++, for every system's port.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -15,19 +16,22 @@ namespace platform::serial {
 
 class ReceiveQueue {
   public:
-    static constexpr size_t Capacity = 1024;  // beyond it bytes are dropped (EvRxOver)
+    // A port stores no more than room() at a time: what does not fit waits with the
+    // driver, which throttles the sender, so this layer never drops a byte.
+    static constexpr size_t Capacity = 1024;
 
     struct LineError {
         size_t before;  // bytes of the stored data that precede it
         int16_t code;
     };
-    // Appends received bytes and the line errors among them.
+    // Appends received bytes (no more than room()) and the line errors among them.
     void store(std::string_view data, const std::vector<LineError>& errors = {});
     // Up to `inputLen` unread bytes (all of them for 0).
     std::string take(int16_t inputLen);
     // Forgets everything received and not yet read.
     void clear();
     size_t unread() const { return buf_.size() - head_; }
+    size_t room() const { return Capacity - std::min(unread(), Capacity); }
 
     // Raises the events that are due through `onComm`, after setting `event`: line errors
     // once everything before them has been read, then a receive event for each character
@@ -48,7 +52,6 @@ class ReceiveQueue {
     size_t head_ = 0;
     uint64_t taken_ = 0;  // stream position of buf_'s first byte
     std::deque<Pending> pending_;
-    bool overflowed_ = false;
 };
 
 }  // namespace platform::serial

@@ -1,3 +1,39 @@
+// Principles of operation
+//
+// Bytes flow one way: the driver, one pending read, the receive queue, one event per
+// character.
+//
+// - The device is opened overlapped, 8N1 with no flow control and no read time-outs. One
+//   ReadFile of one byte is kept pending on it; its event (readEvent_) is watched by the
+//   program's message loop (watchEvent), so the port has no thread of its own and every
+//   handler runs on the window thread. One byte is the shape that works everywhere: Wine
+//   ignores the time-outs that end a larger read as soon as anything has come.
+// - When that read completes (readDone), takeRead() asks ClearCommError what else waits
+//   (cbInQue) and which line errors came, and reads at once what waits, but never more
+//   than the queue has room for. The rest stays with the driver, which holds it and
+//   throttles the sender: only the driver ever loses bytes, and it says so (CE_RXOVER,
+//   CE_OVERRUN), which becomes an event like any line error.
+// - The queue is the ReceiveQueue every system's port shares. A line error is placed
+//   before the last byte of the read it came with, the latest place its character can
+//   have; so it marks the line that character ends or continues. The queue then raises
+//   an error once everything before it is read, and a receive event while at least
+//   RThreshold bytes are unread; a handler that reads nothing ends the round.
+// - A full queue leaves no read pending (stalled_), so nothing is taken that could not
+//   be kept and the loop does not spin. Input() that makes room, or a discard, signals
+//   the read event: the message loop then wakes the port, which reads again. Inside the
+//   port's own wake-up nothing needs signalling, as the wake-up starts the next read as
+//   it ends.
+// - No re-entry: depth_ > 0 while the wake-up runs a handler. A handler may run a nested
+//   loop (a modal box); a wake-up inside it only stops watching the event (paused_), and
+//   the outer wake-up watches it again as it ends. The bytes wait meanwhile.
+// - Generations: opening and closing each start a new generation. A handler may close or
+//   reopen the port; takeRead() and startReads() stop as soon as the generation changes,
+//   so nothing of an old handle reaches the program.
+// - A hang-up (a pulled USB adapter) shows as a read, its result or ClearCommError
+//   failing. The port is then closed, the log says why, and the program is told once
+//   with an EvHangUp event; the bytes read before it have been delivered.
+// - Output is one overlapped WriteFile, waited for at once (the write time-out bounds
+//   it), with the event the drain reads also use: no event is made per write.
 #include "platform/win32/win32_comm_port.h"
 
 #include <algorithm>
@@ -60,13 +96,13 @@ SerialApi& systemSerialApi() {
 
 Win32CommPort::Win32CommPort(SerialApi& api) : api_(api) {
     readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    drainEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    syncEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 Win32CommPort::~Win32CommPort() {
     close();
     if (readEvent_) CloseHandle(readEvent_);
-    if (drainEvent_) CloseHandle(drainEvent_);
+    if (syncEvent_) CloseHandle(syncEvent_);
 }
 
 void Win32CommPort::setSettings(const std::string& settings) {
@@ -77,6 +113,22 @@ void Win32CommPort::setSettings(const std::string& settings) {
 
 void Win32CommPort::discardInput() {
     api_.purgeComm(handle_, PURGE_RXCLEAR);
+    resumeReads();
+}
+
+std::string Win32CommPort::input() {
+    std::string s = CommPortBase::input();
+    if (!s.empty()) resumeReads();
+    return s;
+}
+
+void Win32CommPort::resumeReads() {
+    // Inside the port's own wake-up the next read starts as it ends. Outside it the
+    // message loop is asked to wake the port, so no handler runs inside the caller.
+    if (stalled_ && depth_ == 0 && queue_.room() > 0) {
+        stalled_ = false;
+        SetEvent(readEvent_);
+    }
 }
 
 void Win32CommPort::applySettings(HANDLE h) const {
@@ -155,6 +207,7 @@ void Win32CommPort::close() {
     }
     api_.closeHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
+    stalled_ = false;
     queue_.clear();
     ++generation_;
 }
@@ -171,9 +224,13 @@ void Win32CommPort::hangUp(DWORD error) {
 void Win32CommPort::startReads() {
     const uint64_t generation = generation_;
     while (generation == generation_ && portOpen()) {
+        stalled_ = queue_.room() == 0;
+        if (stalled_) {
+            ResetEvent(readEvent_);  // else the loop would wake the port again and again
+            return;
+        }
         readOv_ = OVERLAPPED{};
-        readOv_.hEvent = readEvent_;
-        ResetEvent(readEvent_);
+        readOv_.hEvent = readEvent_;  // ReadFile resets it as the read starts
         if (!api_.readFile(handle_, readBuf_, 1, &readOv_)) {
             const DWORD e = api_.lastError();
             if (e == ERROR_IO_PENDING) {
@@ -243,17 +300,17 @@ bool Win32CommPort::takeRead(DWORD got) {
         hangUp(api_.lastError());
         return false;
     }
-    if (got > 0 && stat.cbInQue > 0) {
-        // The bytes that came after the first are there already: this read ends at once.
+    // The bytes that came after the first are there already, so this read ends at once;
+    // no more than the queue keeps, the rest waits with the driver.
+    const size_t room = queue_.room();
+    const DWORD want = got < room ? std::min<DWORD>(stat.cbInQue, room - got) : 0;
+    if (got > 0 && want > 0) {
         OVERLAPPED ov{};
-        ov.hEvent = drainEvent_;
+        ov.hEvent = syncEvent_;
         DWORD more = 0;
-        const DWORD want = std::min<DWORD>(stat.cbInQue, sizeof readBuf_ - got);
-        BOOL ok = api_.readFile(handle_, readBuf_ + got, want, &ov);
-        if (ok || api_.lastError() == ERROR_IO_PENDING)
-            ok = api_.getOverlappedResult(handle_, &ov, &more, TRUE);
         DWORD moreErrors = 0;
-        if (!ok || !api_.clearCommError(handle_, &moreErrors, &stat)) {
+        if (!syncIo(api_.readFile(handle_, readBuf_ + got, want, &ov), ov, more) ||
+            !api_.clearCommError(handle_, &moreErrors, &stat)) {
             hangUp(api_.lastError());
             return false;
         }
@@ -272,21 +329,22 @@ bool Win32CommPort::takeRead(DWORD got) {
     return generation == generation_;
 }
 
+bool Win32CommPort::syncIo(BOOL started, OVERLAPPED& ov, DWORD& done) {
+    // `ov` was given to the call that returned `started`; its event is ours to reuse.
+    if (!started && api_.lastError() != ERROR_IO_PENDING) return false;
+    return api_.getOverlappedResult(handle_, &ov, &done, TRUE);
+}
+
 void Win32CommPort::output(const std::string& bytes) {
     if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
     if (bytes.empty()) return;
     OVERLAPPED ov{};
-    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ov.hEvent = syncEvent_;
     DWORD done = 0;
-    BOOL ok = api_.writeFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &ov);
-    DWORD e = ok ? ERROR_SUCCESS : api_.lastError();
-    if (ok || e == ERROR_IO_PENDING) {
-        // The write time-out ends it; the wait is bounded.
-        ok = api_.getOverlappedResult(handle_, &ov, &done, TRUE);
-        e = ok ? ERROR_SUCCESS : api_.lastError();
-    }
-    CloseHandle(ov.hEvent);
-    if (!ok) throw fromWin32(e, name() + ": cannot write to " + serialDevice(port_));
+    // The write time-out ends it; the wait is bounded.
+    if (!syncIo(api_.writeFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &ov), ov,
+                done))
+        throw fromWin32(api_.lastError(), name() + ": cannot write to " + serialDevice(port_));
     if (done < bytes.size())
         throw RuntimeError(err::DeviceIoError,
                            name() + ": " + serialDevice(port_) + " takes no more output");

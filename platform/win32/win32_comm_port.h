@@ -1,7 +1,7 @@
 // The serial-port control on a Win32 COM port: an overlapped read is kept pending on
 // the device, and the program's message loop wakes the port when it completes, so every
-// handler runs on the one window thread. Win32 calls go through SerialApi, which tests
-// replace with a fake device.
+// handler runs on the one window thread (see the .cpp's principles of operation). Win32
+// calls go through SerialApi, which tests replace with a fake device.
 #pragma once
 
 #include <windows.h>
@@ -51,6 +51,7 @@ class Win32CommPort : public serial::CommPortBase {
     bool portOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
     void setSettings(const std::string& settings) override;
     void output(const std::string& bytes) override;
+    std::string input() override;
 
     // The pending read has completed (its event is signalled): takes what it brought,
     // raises the events and starts the next read.
@@ -62,17 +63,20 @@ class Win32CommPort : public serial::CommPortBase {
     void close() override;
     void applySettings(HANDLE h) const;
     void startReads();
+    void resumeReads();        // after Input or a discard made room in a full queue
     bool takeRead(DWORD got);  // false when the device has gone
-    void hangUp(DWORD error);  // closes, then raises EvHangUp
+    bool syncIo(BOOL started, OVERLAPPED& ov, DWORD& done);  // waits for one read or write
+    void hangUp(DWORD error);                                // closes, then raises EvHangUp
 
     SerialApi& api_;
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
-    HANDLE readEvent_ = nullptr;
-    HANDLE drainEvent_ = nullptr;
+    HANDLE readEvent_ = nullptr;  // the pending read's, watched by the message loop
+    HANDLE syncEvent_ = nullptr;  // the reads and writes the port waits for at once
     OVERLAPPED readOv_{};
-    bool reading_ = false;
-    char readBuf_[4096];
+    bool reading_ = false;  // a read is pending on the device
+    bool stalled_ = false;  // no read pending: the queue is full
+    char readBuf_[serial::ReceiveQueue::Capacity];
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
     int depth_ = 0;            // > 0 while the port's own wake-up runs
     bool paused_ = false;      // not watched while a nested loop runs inside that wake-up

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program under Wine on Xvfb with openbox: COM1 is the logger simulator's
 # pty; download, save, load back, save again, the PORT dialog by keyboard, close with
-# Alt+F4. Checks the files' bytes and PORT.DAT. Usage: wine_download_save_load.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]
+# Alt+F4. Checks the files' bytes and PORT.DAT. The download meets two lines longer than
+# the port's buffer (1,024 and 70,000 bytes, each in one write): each is answered "ER"
+# once, and the frame sent again after it "OK".
+# Usage: wine_download_save_load.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]
 WIN_BUILD=$(cd "${1:?usage: $0 WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]}" && pwd)
 SHOT=${3:-}
 . "$(dirname "$0")/lib.sh" "${2:?}"
@@ -13,7 +16,7 @@ trap 'vl_wine_stop "$PREFIX"; cleanup' EXIT
 start_xvfb
 openbox --sm-disable >/dev/null 2>&1 &
 PIDS+=($!)
-start_sim --count=5
+start_sim --count=5 --long-line=1:1024,3:70000 --log
 
 # Wine makes its COM1 from this key when its server starts; a link made by hand in
 # dosdevices would be overwritten then.
@@ -31,6 +34,8 @@ cp "$WORK/PORT.DAT" "$WORK/PORT.DAT.before"
 PROGRAM_BIN=wine start_program "$WIN_BUILD/vorbixloader.exe"
 main=$(wait_window "$MAIN" 60)
 download "$main"
+replies=$(sed -n 's/^host: //p' "$WORK/sim.err" | tr '\n' ' ')
+[ "$replies" = "<CR> DOWN OK ER OK OK ER OK OK OK OK " ] || fail "the host's lines: $replies"
 
 save_load_save "$main"
 [ -z "$(ls "$WORK" | grep -i '\.tmp$')" ] || fail "a temporary file was left: $(ls "$WORK")"

@@ -2,7 +2,9 @@
 // from ClearCommError, a pulled adapter, a port held by another program).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/win32/win32_comm_port.h"
@@ -11,22 +13,28 @@ namespace {
 
 using namespace platform;
 
-// One read completion: bytes, the errors ClearCommError then reports, or a failure.
+// What reaches the device at once: bytes, the errors ClearCommError then reports, or a
+// failure of the pending read or of ClearCommError.
 struct Chunk {
     std::string bytes;
     DWORD lineErrors = 0;
-    DWORD readError = 0;   // the read fails with this
+    DWORD readError = 0;   // the pending read fails with this
     DWORD clearError = 0;  // ClearCommError fails with this
 };
 
+// A driver that holds what arrived until it is read: a read takes what it holds at once
+// (up to its size), else it stays pending until the test delivers the next chunk.
 class FakeDevice : public win32::SerialApi {
   public:
     HANDLE const port = reinterpret_cast<HANDLE>(0x5e1);
     DWORD openError = 0;
-    std::deque<Chunk> chunks;  // completed one per wake-up
+    std::deque<Chunk> chunks;  // one reaches the driver per deliver()
+    std::string held;          // received, not yet read
     std::string written;
     DCB dcb{};
     int opens = 0, closes = 0, clears = 0;
+    OVERLAPPED* pending = nullptr;  // the read waiting for bytes
+    std::wstring lastName;
 
     HANDLE createFile(const wchar_t* name) override {
         lastName = name;
@@ -49,57 +57,82 @@ class FakeDevice : public win32::SerialApi {
     BOOL setCommState(HANDLE, DCB* d) override { return dcb = *d, TRUE; }
     BOOL setCommTimeouts(HANDLE, COMMTIMEOUTS*) override { return TRUE; }
     BOOL setupComm(HANDLE, DWORD, DWORD) override { return TRUE; }
-    BOOL purgeComm(HANDLE, DWORD) override { return TRUE; }
-    BOOL readFile(HANDLE, void* buf, DWORD, OVERLAPPED*) override {
-        error = ERROR_IO_PENDING;  // completes when the test delivers
-        reading = buf;
-        return FALSE;
-    }
-    BOOL writeFile(HANDLE, const void* buf, DWORD size, OVERLAPPED*) override {
-        written.append(static_cast<const char*>(buf), size);
-        lastWrite = size;
-        writing = true;
+    BOOL purgeComm(HANDLE, DWORD) override { return held.clear(), TRUE; }
+    BOOL readFile(HANDLE, void* buf, DWORD size, OVERLAPPED* ov) override {
+        EXPECT_EQ(pending, nullptr) << "a second read while one is pending";
+        ResetEvent(ov->hEvent);
+        if (held.empty()) {
+            readEvent = ov->hEvent;  // the one the message loop watches
+            ov->Internal = STATUS_PENDING;
+            pending = ov, pendingBuf = static_cast<char*>(buf), pendingSize = size;
+            error = ERROR_IO_PENDING;
+            return FALSE;
+        }
+        complete(ov, static_cast<char*>(buf), size);
         return TRUE;
     }
-    BOOL getOverlappedResult(HANDLE, OVERLAPPED*, DWORD* done, BOOL) override {
-        if (writing) {
-            writing = false;
-            *done = lastWrite;
-            return TRUE;
-        }
-        *done = got;
-        if (failed) error = failed;
-        return failed ? FALSE : TRUE;
+    BOOL writeFile(HANDLE, const void* buf, DWORD size, OVERLAPPED* ov) override {
+        written.append(static_cast<const char*>(buf), size);
+        ov->Internal = 0;
+        ov->InternalHigh = size;
+        return TRUE;
     }
-    BOOL cancelIo(HANDLE) override { return TRUE; }
-    BOOL clearCommError(HANDLE, DWORD* errors, COMSTAT*) override {
+    BOOL getOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* done, BOOL) override {
+        *done = static_cast<DWORD>(ov->InternalHigh);
+        if (ov->Internal == 0) return TRUE;
+        error =
+            ov->Internal == STATUS_PENDING ? ERROR_IO_INCOMPLETE : static_cast<DWORD>(ov->Internal);
+        return FALSE;
+    }
+    BOOL cancelIo(HANDLE) override {
+        if (pending) pending->Internal = ERROR_OPERATION_ABORTED, pending = nullptr;
+        return TRUE;
+    }
+    BOOL clearCommError(HANDLE, DWORD* errors, COMSTAT* stat) override {
         ++clears;
-        *errors = pendingErrors;
-        pendingErrors = 0;
+        *errors = lineErrors;
+        lineErrors = 0;
+        stat->cbInQue = static_cast<DWORD>(held.size());
         if (clearFails) error = clearFails;
         return clearFails ? FALSE : TRUE;
     }
     DWORD lastError() override { return error; }
 
-    // Completes the pending read with the next chunk, as the device would.
+    // The next chunk arrives: the pending read completes, and the port is woken as the
+    // message loop would wake it.
     void deliver(win32::Win32CommPort& p) {
         ASSERT_FALSE(chunks.empty());
         const Chunk c = chunks.front();
         chunks.pop_front();
-        std::copy(c.bytes.begin(), c.bytes.end(), static_cast<char*>(reading));
-        got = static_cast<DWORD>(c.bytes.size());
-        failed = c.readError;
-        pendingErrors = c.lineErrors;
+        held += c.bytes;
+        lineErrors |= c.lineErrors;
         clearFails = c.clearError;
+        if (pending) {
+            OVERLAPPED* ov = std::exchange(pending, nullptr);
+            if (c.readError)
+                ov->Internal = c.readError;
+            else
+                complete(ov, pendingBuf, pendingSize);
+            SetEvent(ov->hEvent);
+        }
         p.readDone();
     }
-
-    std::wstring lastName;
+    // Whether the port asked to be woken (its read event is signalled).
+    bool wakeDue() const { return WaitForSingleObject(readEvent, 0) == WAIT_OBJECT_0; }
 
   private:
-    DWORD error = 0, got = 0, failed = 0, pendingErrors = 0, clearFails = 0, lastWrite = 0;
-    void* reading = nullptr;
-    bool writing = false;
+    void complete(OVERLAPPED* ov, char* buf, DWORD size) {
+        const size_t n = std::min<size_t>(size, held.size());
+        std::copy_n(held.begin(), n, buf);
+        held.erase(0, n);
+        ov->Internal = 0;
+        ov->InternalHigh = n;
+    }
+
+    DWORD error = 0, lineErrors = 0, clearFails = 0;
+    HANDLE readEvent = nullptr;
+    char* pendingBuf = nullptr;
+    DWORD pendingSize = 0;
 };
 
 struct CommPortTest : ::testing::Test {
@@ -159,6 +192,76 @@ TEST_F(CommPortTest, OneEventPerCharacterAndLineErrorsBeforeTheLastOne) {
     dev.chunks = {{"AB"}, {"CD\r", CE_FRAME | CE_OVERRUN}, {"\r", CE_RXPARITY}, {"x", CE_RXOVER}};
     for (int i = 0; i < 4; ++i) dev.deliver(port);
     EXPECT_EQ(events, "rArBrCrDe1004e1006r\re1009r\re1008rx");
+}
+
+TEST_F(CommPortTest, ALineLongerThanTheQueueArrivesWholeAsItIsRead) {
+    for (const size_t length : {size_t{1024}, size_t{70000}}) {
+        port.setPortOpen(true);
+        events.clear();
+        const std::string line = std::string(length, 'A') + "\r";
+        dev.chunks = {{line}};  // in one write
+        dev.deliver(port);
+        std::string each;
+        for (const char c : line) each += std::string("r") + c;
+        EXPECT_EQ(events, each);  // and no overflow event
+        EXPECT_EQ(dev.held, "");
+        EXPECT_NE(dev.pending, nullptr);
+        port.setPortOpen(false);
+    }
+}
+
+TEST_F(CommPortTest, AFullQueueLeavesTheRestWithTheDriverUntilInputOrADiscardMakesRoom) {
+    bool reading = false;
+    port.onComm = [&] { events += reading ? port.input() : "-"; };
+    port.setPortOpen(true);
+    const std::string sent = std::string(3000, 'k') + "\r";
+    dev.chunks = {{sent}};
+    dev.deliver(port);
+    EXPECT_EQ(events, "-");  // the handler reads nothing: one event, no spin
+    const size_t kept = sent.size() - dev.held.size();
+    EXPECT_EQ(kept, 1024u);
+    // No read pending, and the loop is not asked to wake the port again and again.
+    EXPECT_EQ(dev.pending, nullptr);
+    EXPECT_FALSE(dev.wakeDue());
+    port.readDone();  // a stray wake-up takes nothing either
+    EXPECT_EQ(dev.held.size(), sent.size() - kept);
+
+    // Input outside the port's wake-up makes room; the loop wakes the port, which reads on.
+    reading = true;
+    port.setInputLen(0);
+    std::string got = port.input();
+    ASSERT_TRUE(dev.wakeDue());
+    port.readDone();
+    EXPECT_EQ(got + events.substr(1), sent);
+    EXPECT_EQ(dev.held, "");
+
+    // A discard empties a full queue and the driver alike; reading starts again.
+    reading = false;
+    dev.chunks = {{std::string(2000, 'x')}};
+    dev.deliver(port);
+    EXPECT_EQ(dev.pending, nullptr);
+    port.setInBufferCount(0);
+    ASSERT_TRUE(dev.wakeDue());
+    port.readDone();
+    EXPECT_NE(dev.pending, nullptr);
+}
+
+TEST_F(CommPortTest, AWakeUpInsideAHandlersNestedLoopRunsNothingOfThePort) {
+    int depth = 0, deepest = 0;
+    port.onComm = [&] {
+        deepest = std::max(deepest, ++depth);
+        events += port.input();
+        if (events == "a") {  // as a modal box's loop does: more comes and wakes the port
+            dev.chunks = {{"cd"}};
+            dev.deliver(port);
+        }
+        --depth;
+    };
+    port.setPortOpen(true);
+    dev.chunks = {{"ab"}};
+    dev.deliver(port);
+    EXPECT_EQ(events, "abcd");
+    EXPECT_EQ(deepest, 1);
 }
 
 TEST_F(CommPortTest, HangUpClosesAndIsToldOnceThenReopens) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "tools/sim/lap_records.h"
 #include "tools/sim/logger.h"
@@ -33,6 +34,7 @@ const char* const Usage =
     "  --bad-checksum=K[,K...]  first transmission with a wrong checksum\n"
     "  --lf-before=K[,K...]     first transmission with an LF before its CR\n"
     "  --lf-after=K[,K...]      first transmission with an LF after its CR\n"
+    "  --long-line=K:N[,K:N...] first transmission is N \"A\"s and a CR, in one write\n"
     "  --no-cr=K                send frame K without its CR, then stall\n"
     "  --stall-after=K          send nothing more once K frames are answered\n"
     "  --hangup-after=K         close the line once K frames are answered\n";
@@ -56,15 +58,21 @@ long number(const std::string& name, const std::string& text) {
     return v;
 }
 
-std::set<int> numbers(const std::string& name, const std::string& text) {
-    std::set<int> out;
+std::vector<std::string> list(const std::string& text) {
+    std::vector<std::string> out;
     size_t from = 0;
     for (;;) {
         const size_t comma = text.find(',', from);
-        out.insert(static_cast<int>(number(name, text.substr(from, comma - from))));
+        out.push_back(text.substr(from, comma - from));
         if (comma == std::string::npos) return out;
         from = comma + 1;
     }
+}
+
+std::set<int> numbers(const std::string& name, const std::string& text) {
+    std::set<int> out;
+    for (const std::string& n : list(text)) out.insert(static_cast<int>(number(name, n)));
+    return out;
 }
 
 }  // namespace
@@ -114,6 +122,13 @@ int main(int argc, char** argv) {
             opt.lfBefore = numbers(name, value);
         } else if (name == "--lf-after") {
             opt.lfAfter = numbers(name, value);
+        } else if (name == "--long-line") {
+            for (const std::string& pair : list(value)) {
+                const size_t colon = pair.find(':');
+                if (colon == std::string::npos) usage("bad value for " + name);
+                opt.longLine[static_cast<int>(number(name, pair.substr(0, colon)))] =
+                    static_cast<size_t>(number(name, pair.substr(colon + 1)));
+            }
         } else if (name == "--no-cr") {
             opt.noCr = static_cast<int>(number(name, value));
         } else if (name == "--stall-after") {

@@ -86,6 +86,8 @@ void Protocol::answered(Step& s) {
 void Protocol::send(Step& s, bool first) {
     std::string line = frameLine(frame_);
     const bool fault = first && faulty();
+    if (const auto it = opt_.longLine.find(frame_); fault && it != opt_.longLine.end())
+        line.assign(it->second, 'A');  // a line the host must refuse, sent in one write
     if (fault && opt_.badChecksum.count(frame_)) {
         // Change the low checksum nibble: still a nibble character, but the wrong value.
         line.back() = static_cast<char>(0x30 | ((line.back() + 1) & 15));

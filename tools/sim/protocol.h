@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,18 +15,19 @@ namespace sim {
 // count + 1 (the end record). Faults are played in the first download only, so a test
 // can show that the next one recovers.
 struct Options {
-    int count = 20;             // lap records held
-    uint64_t session = 1;       // which lap records
-    int maxResend = 3;          // resends of one frame after "ER" before moving on
-    std::set<int> badChecksum;  // first transmission carries a wrong checksum
-    std::set<int> lfBefore;     // first transmission has an LF before its CR
-    std::set<int> lfAfter;      // first transmission has an LF after its CR
-    int noCr = -1;              // this frame is sent without its CR, then the logger stalls
-    int stallAfter = -1;        // after this many frames are answered, send nothing more
-    int hangupAfter = -1;       // after this many frames are answered, close the line
-    long pace = 0;              // line rate in bit/s (10 bits a byte); 0: as fast as possible
-    bool once = false;          // stop after the first download that ends
-    bool log = false;           // print every line the host sends on stderr
+    int count = 20;                  // lap records held
+    uint64_t session = 1;            // which lap records
+    int maxResend = 3;               // resends of one frame after "ER" before moving on
+    std::set<int> badChecksum;       // first transmission carries a wrong checksum
+    std::set<int> lfBefore;          // first transmission has an LF before its CR
+    std::set<int> lfAfter;           // first transmission has an LF after its CR
+    std::map<int, size_t> longLine;  // first transmission: this many "A"s and a CR instead
+    int noCr = -1;                   // this frame is sent without its CR, then the logger stalls
+    int stallAfter = -1;             // after this many frames are answered, send nothing more
+    int hangupAfter = -1;            // after this many frames are answered, close the line
+    long pace = 0;                   // line rate in bit/s (10 bits a byte); 0: as fast as possible
+    bool once = false;               // stop after the first download that ends
+    bool log = false;                // print every line the host sends on stderr
 };
 
 class Protocol {

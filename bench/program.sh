@@ -13,16 +13,35 @@
 #   BENCH_SETUP  a shell command run in the program's working folder before each start
 #                (for example to switch on a feature whose cost is to be measured)
 #   BENCH_LABEL  printed with every figure, to tell variants apart
-#   BENCH_REPEAT downloads of each kind, floor and program in turn (default 3)
+#   BENCH_REPEAT downloads of each kind, floors and program in turn (default 3)
+#   BENCH_WINE   a Windows build (build-win): measures its vorbixloader.exe under Wine
+#                instead, in a prefix of its own with openbox on the Xvfb and COM1 mapped
+#                to the simulator's pty (default cases "full:10000 paced:500"). Beside it
+#                two floors under the same Wine: floor-poll (a synchronous handle read in a
+#                loop: the lowest latency, a core burnt) and floor-event (one pending
+#                one-byte read and a drain: the least an event-driven program pays). CPU
+#                counts the Wine server's share too.
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../tools/scripts/session.sh" "${1:-$here/../build}"
 
-CASES=${BENCH_CASES:-"full:10000 full:100000 paced:500 load:100000"}
+WIN=${BENCH_WINE:+$(cd "$BENCH_WINE" && pwd)}
+if [ -n "$WIN" ]; then
+  CASES=${BENCH_CASES:-"full:10000 paced:500"}
+  FLOORS="poll event"
+  tools="logger-sim x_close"
+  for tool in vorbixloader floor-poll floor-event; do
+    [ -f "$WIN/$tool.exe" ] || fail "$WIN/$tool.exe is missing: cmake --build $WIN"
+  done
+else
+  CASES=${BENCH_CASES:-"full:10000 full:100000 paced:500 load:100000"}
+  FLOORS=floor
+  tools="vorbixloader logger-sim floor-host x_settle x_close"
+fi
 REPEAT=${BENCH_REPEAT:-3}
 LABEL=${BENCH_LABEL:-program}
 PACE=57600
 HZ=$(getconf CLK_TCK)
-for tool in vorbixloader logger-sim floor-host x_settle x_close; do
+for tool in $tools; do
   [ -x "$BUILD/$tool" ] || fail "$BUILD/$tool is missing: build with -DVL_GUI=ON -DVL_BENCH=ON"
 done
 
@@ -55,17 +74,74 @@ cpu_s() { awk -v hz="$HZ" '{ printf "%.3f\n", ($14 + $15) / hz }' "/proc/$1/stat
 # mem_mb PID FIELD: VmRSS or VmHWM of a process, in MB.
 mem_mb() { awk -v f="$2:" '$1 == f { printf "%.1f\n", $2 / 1024 }' "/proc/$1/status"; }
 
+# server_cpu_s: CPU time of the Wine server so far (0 without Wine).
+server_cpu_s() { if [ -n "$WIN" ]; then cpu_s "$SERVER"; else echo 0; fi; }
+
+# wine_setup: a prefix of our own whose COM1 is $WORK/com1, a link each download points
+# at its simulator's pty (the server reads the mapping once, as it starts); openbox on
+# the Xvfb, as the operator has a window manager. Sets SERVER, the server's pid.
+wine_setup() {
+  . "$here/../tools/scripts/wine-prefix.sh"
+  PREFIX=$WIN/wine/bench
+  trap 'vl_wine_stop "$PREFIX"; cleanup' EXIT
+  openbox --sm-disable >/dev/null 2>&1 &
+  PIDS+=($!)
+  vl_wine_prefix "$WIN/wine" bench || fail "no Wine prefix"
+  export WINEPREFIX=$PREFIX
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$WORK/com1" /f \
+    </dev/null >/dev/null 2>&1 || fail "cannot map COM1"
+  vl_wine_stop "$PREFIX"
+  vl_wine_start "$PREFIX"
+  local p
+  for p in /proc/[0-9]*; do
+    case $(cat "$p/comm" 2>/dev/null) in wineserver*) ;; *) continue ;; esac
+    tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$PREFIX" && SERVER=${p#/proc/}
+  done
+  [ -n "${SERVER:-}" ] || fail "the Wine server of $PREFIX was not found"
+}
+
+# floor_run NAME COUNT: one download answered by floor NAME; appends its figures.
+floor_run() {
+  local floor cpu=0 server0
+  server0=$(server_cpu_s)
+  if [ -n "$WIN" ]; then
+    ln -sfn "$SIM_DEV" "$WORK/com1"
+    wine "$WIN/floor-$1.exe" </dev/null >"$WORK/floor.out" 2>"$WORK/floor.err" &
+  else
+    "$BUILD/floor-host" "$SIM_DEV" &
+  fi
+  floor=$!
+  PIDS+=("$floor")
+  local figures
+  figures=$(sim_figures "$2" "$name.$1" "$floor")
+  wait "$SIM_PID" 2>/dev/null || true
+  # The line is gone: the floor ends and tells its CPU time.
+  wait_for 10 bash -c "! kill -0 $floor" || kill "$floor" 2>/dev/null
+  wait "$floor" 2>/dev/null || true
+  [ -n "$WIN" ] && cpu=$(awk '/^cpu_s/ { print $2 }' "$WORK/floor.out")
+  echo "$figures ${cpu:-0} $(awk '/^downloads/ { print $6 }' "$WORK/$name.$1.sim")" \
+    "$(awk -v a="$(server_cpu_s)" -v b="$server0" 'BEGIN { printf "%.3f\n", a - b }')" \
+    >>"$WORK/$name.$1.all"
+}
+
 # program_start: a fresh working folder with COM1 -> $SIM_DEV and PORT.DAT, the program
 # in it; sets PROGRAM, MAIN_WIN, RUN_DIR.
 program_start() {
   RUN_DIR=$(mktemp -d "$WORK/run.XXXX")
-  ln -s "$SIM_DEV" "$RUN_DIR/COM1"
-  printf '1\r\n"57600"\r\n"%s"\r\n' "$RUN_DIR" >"$RUN_DIR/PORT.DAT"
+  local folder=$RUN_DIR program=("$BUILD/vorbixloader")
+  if [ -n "$WIN" ]; then
+    ln -sfn "$SIM_DEV" "$WORK/com1"
+    folder="Z:${RUN_DIR//\//\\}"  # drive Z: is the root
+    program=(wine "$WIN/vorbixloader.exe")
+  else
+    ln -s "$SIM_DEV" "$RUN_DIR/COM1"
+  fi
+  printf '1\r\n"57600"\r\n"%s"\r\n' "$folder" >"$RUN_DIR/PORT.DAT"
   if [ -n "${BENCH_SETUP:-}" ]; then (cd "$RUN_DIR" && eval "$BENCH_SETUP"); fi
-  (cd "$RUN_DIR" && exec "$BUILD/vorbixloader") >"$WORK/program.out" 2>"$WORK/program.err" &
+  (cd "$RUN_DIR" && exec "${program[@]}") </dev/null >"$WORK/program.out" 2>"$WORK/program.err" &
   PROGRAM=$!
   PIDS+=("$PROGRAM")
-  MAIN_WIN=$(wait_window "$MAIN")
+  MAIN_WIN=$(wait_window "$MAIN" 60)
   sleep 0.5  # let start-up settle before the CPU count starts
 }
 
@@ -74,7 +150,7 @@ program_stop() {
   wait_exit 15
 }
 
-row() { printf '%-8s %-22s %12s %12s %8s\n' "$LABEL" "$1" "$2" "$3" "$4"; }
+row() { printf '%-8s %-16s' "$LABEL" "$1"; shift; printf ' %14s' "$@"; printf '\n'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f\n", a / b; else print "-" }'; }
 
 # median FILE COLUMN: the median of one column of numbers.
@@ -83,53 +159,80 @@ median() {
     awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# figure_row NAME LABEL PROGRAM-COLUMN FLOOR-COLUMN: medians of the program and each
+# floor, then the program's ratio to each floor.
+figure_row() {
+  local name=$1 label=$2 pc=$3 fc=$4 f p values=() ratios=()
+  p=$(median "$WORK/$name.program.all" "$pc")
+  for f in $FLOORS; do
+    values+=("$(median "$WORK/$name.$f.all" "$fc")")
+    ratios+=("$(ratio "$p" "${values[-1]}")")
+  done
+  row "$label" "$p" "${values[@]}" "${ratios[@]}"
+}
+
+# per_byte FILE CPU-COLUMN BYTES-COLUMN [SERVER-COLUMN]: median CPU microseconds per
+# received byte.
+per_byte() {
+  awk -v c="$2" -v b="$3" -v s="${4:-0}" '$b > 0 { print ($c + (s ? $s : 0)) * 1e6 / $b }' "$1" |
+    sort -g | awk '{ v[NR] = $1 } END { if (NR) printf "%.2f\n", v[int((NR + 1) / 2)]; else print "-" }'
+}
+
 # download_case MODE COUNT: the floor and the program in turn, REPEAT times each, so
 # both meet the same spells of load; medians are printed.
 download_case() {
   local mode=$1 count=$2 args=("--count=$2") name="$1-$2" r
   [ "$mode" = paced ] && args+=("--pace=$PACE")
-  : >"$WORK/$name.floor.all"
   : >"$WORK/$name.program.all"
+  local f
+  for f in $FLOORS; do : >"$WORK/$name.$f.all"; done
   for ((r = 1; r <= REPEAT; r++)); do
-    # The floor, on its own pty.
-    sim_run "$name.floor" "${args[@]}"
-    "$BUILD/floor-host" "$SIM_DEV" &
-    local floor=$!
-    PIDS+=("$floor")
-    sim_figures "$count" "$name.floor" "$floor" >>"$WORK/$name.floor.all"
-    wait "$floor" 2>/dev/null || true
-    wait "$SIM_PID" 2>/dev/null || true
+    # Each floor, on its own pty.
+    for f in $FLOORS; do
+      sim_run "$name.$f" "${args[@]}"
+      floor_run "$f" "$count"
+    done
 
     # The program, pressed as an operator does.
     sim_run "$name" "${args[@]}"
     program_start
-    local cpu0
+    local cpu0 server0
     cpu0=$(cpu_s "$PROGRAM")
+    server0=$(server_cpu_s)
     click "$MAIN_WIN" $(tw 120 120 1335 495)
     local box
     box=$(wait_window "$BOX" 900)
-    local figures cpu
+    local figures cpu server
     figures=$(sim_figures "$count" "$name" "$PROGRAM")
     cpu=$(awk -v a="$(cpu_s "$PROGRAM")" -v b="$cpu0" 'BEGIN { printf "%.3f\n", a - b }')
+    server=$(awk -v a="$(server_cpu_s)" -v b="$server0" 'BEGIN { printf "%.3f\n", a - b }')
     echo "$figures $cpu $(mem_mb "$PROGRAM" VmRSS) $(mem_mb "$PROGRAM" VmHWM)" \
-      "$(awk '/^downloads/ { print $6 }' "$WORK/$name.sim")" >>"$WORK/$name.program.all"
+      "$(awk '/^downloads/ { print $6 }' "$WORK/$name.sim") $server" >>"$WORK/$name.program.all"
     press "$box" Return
     wait_gone "$BOX"
     wait "$SIM_PID" 2>/dev/null || true
     program_stop
   done
 
-  local P=$WORK/$name.program.all F=$WORK/$name.floor.all
+  local P=$WORK/$name.program.all ratios=()
+  for f in $FLOORS; do ratios+=("ratio/$f"); done
   echo "== $mode download, $count records$([ "$mode" = paced ] && echo " at $PACE bit/s")," \
     "median of $REPEAT"
-  row figure program floor ratio
-  row "records/s" "$(median "$P" 1)" "$(median "$F" 1)" "$(ratio "$(median "$P" 1)" "$(median "$F" 1)")"
-  row "total ms" "$(median "$P" 4)" "$(median "$F" 4)" "$(ratio "$(median "$P" 4)" "$(median "$F" 4)")"
-  row "reply p50 us" "$(median "$P" 2)" "$(median "$F" 2)" "$(ratio "$(median "$P" 2)" "$(median "$F" 2)")"
-  row "reply p99 us" "$(median "$P" 3)" "$(median "$F" 3)" "$(ratio "$(median "$P" 3)" "$(median "$F" 3)")"
-  row "program CPU s" "$(median "$P" 5)" "" ""
-  row "CPU us/byte in" "$(awk '{ print $5 * 1e6 / $8 }' "$P" | sort -g | awk '{ v[NR] = $1 } END { printf "%.2f\n", v[int((NR + 1) / 2)] }')" "" ""
-  row "RSS MB (peak)" "$(median "$P" 6) ($(median "$P" 7))" "" ""
+  row figure program $FLOORS "${ratios[@]}"
+  figure_row "$name" "records/s" 1 1
+  figure_row "$name" "total ms" 4 4
+  figure_row "$name" "reply p50 us" 2 2
+  figure_row "$name" "reply p99 us" 3 3
+  row "program CPU s" "$(median "$P" 5)"
+  if [ -n "$WIN" ]; then
+    # Wine's server does part of every call's work; counted with the program and floors.
+    row "server CPU s" "$(median "$P" 9)"
+    row "CPU us/byte in" "$(per_byte "$P" 5 8 9)" \
+      $(for f in $FLOORS; do per_byte "$WORK/$name.$f.all" 5 6 7; done)
+  else
+    row "CPU us/byte in" "$(per_byte "$P" 5 8)"
+  fi
+  row "RSS MB (peak)" "$(median "$P" 6) ($(median "$P" 7))"
 }
 
 # load_case COUNT: "file load" of a COUNT-record file, from the click on OK in the LOAD
@@ -175,6 +278,7 @@ load_case() {
 }
 
 start_xvfb
+[ -n "$WIN" ] && wine_setup
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at start"
 for c in $CASES; do
   case ${c%%:*} in

@@ -306,7 +306,7 @@ bool Win32CommPort::takeRead(DWORD got) {
     const DWORD want = got < room ? std::min<DWORD>(stat.cbInQue, room - got) : 0;
     if (got > 0 && want > 0) {
         OVERLAPPED ov{};
-        ov.hEvent = syncEvent_;
+        ov.hEvent = syncEvent();
         DWORD more = 0;
         DWORD moreErrors = 0;
         if (!syncIo(api_.readFile(handle_, readBuf_ + got, want, &ov), ov, more) ||
@@ -329,6 +329,12 @@ bool Win32CommPort::takeRead(DWORD got) {
     return generation == generation_;
 }
 
+HANDLE Win32CommPort::syncEvent() const {
+    // The low bit set keeps a completion from being queued to a completion port: the
+    // port has none, and under Wine asking costs a server call per read and write.
+    return reinterpret_cast<HANDLE>(reinterpret_cast<uintptr_t>(syncEvent_) | 1);
+}
+
 bool Win32CommPort::syncIo(BOOL started, OVERLAPPED& ov, DWORD& done) {
     // `ov` was given to the call that returned `started`; its event is ours to reuse.
     if (!started && api_.lastError() != ERROR_IO_PENDING) return false;
@@ -339,7 +345,7 @@ void Win32CommPort::output(const std::string& bytes) {
     if (!portOpen()) throw RuntimeError(err::PortNotOpen, name() + ": port not open");
     if (bytes.empty()) return;
     OVERLAPPED ov{};
-    ov.hEvent = syncEvent_;
+    ov.hEvent = syncEvent();
     DWORD done = 0;
     // The write time-out ends it; the wait is bounded.
     if (!syncIo(api_.writeFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &ov), ov,

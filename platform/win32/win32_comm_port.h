@@ -66,7 +66,8 @@ class Win32CommPort : public serial::CommPortBase {
     void resumeReads();        // after Input or a discard made room in a full queue
     bool takeRead(DWORD got);  // false when the device has gone
     bool syncIo(BOOL started, OVERLAPPED& ov, DWORD& done);  // waits for one read or write
-    void hangUp(DWORD error);                                // closes, then raises EvHangUp
+    HANDLE syncEvent() const;
+    void hangUp(DWORD error);  // closes, then raises EvHangUp
 
     SerialApi& api_;
 

@@ -31,9 +31,11 @@
 //   so nothing of an old handle reaches the program.
 // - A hang-up (a pulled USB adapter) shows as a read, its result or ClearCommError
 //   failing. The port is then closed, the log says why, and the program is told once
-//   with an EvHangUp event; the bytes read before it have been delivered.
+//   with an EvHangUp event. What earlier reads brought has been delivered; the bytes of
+//   the failing read are not trusted.
 // - Output is one overlapped WriteFile, waited for at once (the write time-out bounds
-//   it), with the event the drain reads also use: no event is made per write.
+//   it), on the one event the drain reads also use: under Wine an event made and closed
+//   per write cost two server calls, a completion-port entry asked for one more.
 #include "platform/win32/win32_comm_port.h"
 
 #include <algorithm>

@@ -141,7 +141,7 @@ program_start() {
   (cd "$RUN_DIR" && exec "${program[@]}") </dev/null >"$WORK/program.out" 2>"$WORK/program.err" &
   PROGRAM=$!
   PIDS+=("$PROGRAM")
-  MAIN_WIN=$(wait_window "$MAIN" 60)
+  MAIN_WIN=$(wait_window "$MAIN" 120)
   sleep 0.5  # let start-up settle before the CPU count starts
 }
 

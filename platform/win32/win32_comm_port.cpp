@@ -10,9 +10,9 @@
 //   ignores the time-outs that end a larger read as soon as anything has come.
 // - When that read completes (readDone), takeRead() asks ClearCommError what else waits
 //   (cbInQue) and which line errors came, and reads at once what waits, but never more
-//   than the queue has room for. The rest stays with the driver, which holds it and
-//   throttles the sender: only the driver ever loses bytes, and it says so (CE_RXOVER,
-//   CE_OVERRUN), which becomes an event like any line error.
+//   than the queue has room for. The rest stays with the driver (a pty throttles the
+//   sender; a UART's driver holds 4 KiB): only the driver ever loses bytes, and it says
+//   so (CE_RXOVER, CE_OVERRUN), which becomes an event like any line error.
 // - The queue is the ReceiveQueue every system's port shares. A line error is placed
 //   before the last byte of the read it came with, the latest place its character can
 //   have; so it marks the line that character ends or continues. The queue then raises

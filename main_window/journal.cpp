@@ -1,5 +1,7 @@
 #include "main_window/journal.h"
 
+#include <cstdio>
+#include <optional>
 #include <utility>
 
 Journal::Journal(platform::JournalFile* file, const platform::Clock& clock)
@@ -7,17 +9,57 @@ Journal::Journal(platform::JournalFile* file, const platform::Clock& clock)
 
 std::string Journal::leftOver() {
     if (!file_) return {};
-    const auto bytes = file_->read();
-    if (!bytes) return {};
-    std::string records;
-    if (bytes->starts_with(Header)) {
-        // Only whole records: a crash while adding one leaves it without its CR LF.
-        const size_t end = bytes->rfind("\r\n");
-        if (end != std::string::npos && end + 2 > Header.size())
-            records = bytes->substr(Header.size(), end + 2 - Header.size());
+    std::optional<std::string> bytes;
+    try {
+        bytes = file_->read(ReadLimit);
+    } catch (const platform::RuntimeError& e) {
+        keepUnread(e.description());
+        return {};
     }
-    if (records.empty()) file_->remove();
-    return records;
+    if (!bytes) return {};
+    if (!bytes->empty() && !bytes->starts_with(Header)) {
+        // A later version's, say: its records must outlive this one.
+        keepUnread(std::string(FileName) + ": not of a format this version knows");
+        return {};
+    }
+    // Only whole records: a crash while adding one leaves it without its CR LF.
+    const size_t end = bytes->rfind("\r\n");
+    if (bytes->empty() || end + 2 <= Header.size()) {
+        file_->remove();
+        return {};
+    }
+    // Cut in place: these bytes are the one copy of the records.
+    bytes->resize(end + 2);
+    bytes->erase(0, Header.size());
+    // In the file only, until the operator answers: a shut-down meanwhile keeps them.
+    unsaved_ = true;
+    return std::move(*bytes);
+}
+
+void Journal::keepUnread(const std::string& why) {
+    const platform::Date d = clock_.today();
+    char date[48];
+    std::snprintf(date, sizeof date, ".unread-%04d-%02d-%02d", d.year, d.month, d.day);
+    try {
+        // A name of its own: never over one kept before.
+        for (int n = 1; n <= 100; ++n) {
+            std::string suffix = date;
+            if (n > 1) suffix += '-' + std::to_string(n);
+            if (file_->moveAside(suffix)) {
+                warning_ = "!! a journal of unsaved records that could not be read is kept as " +
+                           std::string(FileName) + suffix + " (" + why + ") !!";
+                return;
+            }
+        }
+        throw platform::RuntimeError(platform::err::PathFileAccess, "every name is taken");
+    } catch (const platform::RuntimeError& e) {
+        // Left where it is; a new journal would replace it, so there is none this run.
+        warning_ = "!! a journal of unsaved records that could not be read is left as " +
+                   std::string(FileName) + " (" + why + "), as it could not be moved aside (" +
+                   e.description() + "): crash protection is off !!";
+        warned_ = true;
+        file_ = nullptr;
+    }
 }
 
 void Journal::restore(const std::string& records) {
@@ -36,10 +78,8 @@ void Journal::start(std::string_view text) {
     mirrored_ = false;
     unsaved_ = false;
     pending_ = false;
-    std::string bytes(Header);
-    bytes += text;
     try {
-        file_->start(bytes);
+        file_->start(Header, text);
         mirrored_ = true;
         lastSync_ = clock_.milliseconds();
     } catch (const platform::RuntimeError& e) {
@@ -105,6 +145,7 @@ void Journal::end(bool keepUnsaved) {
         sync();
     else
         allSaved();
+    file_ = nullptr;
 }
 
 void Journal::fail(const platform::RuntimeError& e) {

@@ -20,12 +20,21 @@ class Journal {
     // A later format changes the number, so it can tell old journals apart.
     static constexpr std::string_view Header = "VorbixLoader journal 1\r\n";
     static constexpr int64_t SyncEveryMs = 1000;
+    // A journal holds the record text, which is a loaded file (8 MiB at most) or a
+    // download, a small fraction of that, and records added to either: twice the file
+    // limit reads back any journal the program writes, and a restore then costs at most
+    // twice that in memory. Anything larger (a link to a device, a stray file) is kept
+    // unread.
+    static constexpr int64_t ReadLimit = 16 << 20;
 
     // Without a file the journal is off and every call does nothing.
     Journal(platform::JournalFile* file, const platform::Clock& clock);
 
     // The whole records of a journal an earlier run left behind, without a torn last
-    // one; "" when there are none (and then no journal is left either).
+    // one; "" when there are none (and then no journal is left either). A journal it
+    // cannot read and understand (unreadable, a link, not a file, too large, of an
+    // unknown format) is never deleted: it is moved aside under a name that says so, and
+    // takeWarning() names it.
     std::string leftOver();
     // The operator took the records back into the record text: kept until saved.
     void restore(const std::string& records);
@@ -44,15 +53,18 @@ class Journal {
     // Forces what was added to the disk now.
     void sync();
     // Shut-down: a journal with unsaved records stays when `keepUnsaved` (the operator
-    // did not choose to end); any other is removed.
+    // did not choose to end); any other is removed. Final: every later call does nothing,
+    // so a handler that goes on after a nested loop ran the shut-down changes no file.
     void end(bool keepUnsaved);
 
-    // Why crash protection went off, once per run; "" otherwise.
+    // What the operator must be told: a journal kept unread, or why crash protection
+    // went off (once per run); "" otherwise.
     std::string takeWarning();
 
   private:
     void start(std::string_view text);
     void fail(const platform::RuntimeError& e);
+    void keepUnread(const std::string& why);
 
     platform::JournalFile* file_;
     const platform::Clock& clock_;

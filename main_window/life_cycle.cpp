@@ -47,15 +47,16 @@ void VorbixLoader::Form_Unload(EndedBy by) {
 
 void VorbixLoader::offerLeftOverRecords() {
     const std::string records = journal.leftOver();
-    if (records.empty()) return;
-    if (msgBox("!! unsaved records found, restore? !!", platform::Icon::Question,
-               platform::Buttons::YesNoDefaultYes) == platform::Answer::Yes) {
-        // As a load leaves them: the caret after the last, where the next record goes.
-        Text1.setText("");
-        Text1.setSelText(records);
-        journal.restore(records);
-    } else {
-        journal.discard();
+    if (!records.empty()) {
+        if (msgBox("!! unsaved records found, restore? !!", platform::Icon::Question,
+                   platform::Buttons::YesNoDefaultYes) == platform::Answer::Yes) {
+            // As a load leaves them: the caret after the last, where the next record goes.
+            Text1.setText("");
+            Text1.setSelText(records);
+            journal.restore(records);
+        } else {
+            journal.discard();
+        }
     }
     warnJournal();
 }

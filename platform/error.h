@@ -11,6 +11,7 @@
 //     opening the link          a box says why; PORT can choose another port
 //     writing PORT.DAT at exit  a box says why; the old file stays whole
 //     reading PORT.DAT          defaults and the port dialog; the reason is logged
+//     reading the crash journal it is moved aside, never deleted; a box names it
 //     the file dialog           a save's reason shows in a box; a load shows
 //                               "!! non file !!" and its reason is logged
 // - Everything else reaches the handler boundary (fatal.h): the one error report, then

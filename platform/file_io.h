@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform::io {
@@ -11,9 +12,14 @@ namespace platform::io {
 using Handle = std::intptr_t;  // a descriptor or a HANDLE
 constexpr Handle NoHandle = -1;
 
-// Opens an existing regular file for reading; anything else (a folder, a pipe, a device)
-// is refused without blocking.
-Handle openInput(const std::string& path);
+// Whether a name that is a symbolic link (on Windows, any reparse point) leads to its
+// target. Files the operator names follow links; the program's own files never do, as
+// anyone who may write the folder can put a link there.
+enum class Links { Follow, Refuse };
+
+// Opens an existing regular file for reading; anything else (a folder, a pipe, a device,
+// and with Links::Refuse a link) is refused without blocking.
+Handle openInput(const std::string& path, Links links = Links::Follow);
 // The size of an open file in bytes.
 int64_t sizeOf(Handle h, const std::string& what);
 
@@ -23,18 +29,31 @@ struct Output {
     std::string target;  // the name the temporary file becomes
     std::string temp;
 };
-// Creates the temporary file for `name` (through links to their target; a new file
-// keeps the mode of the one it replaces). Its name has a fixed length, so any name the
-// file system takes for the target will do.
-Output createOutput(const std::string& name);
+// Creates the temporary file for `name`, a new file of a fresh name (a new file keeps the
+// mode of the one it replaces). Its name has a fixed length, so any name the file system
+// takes for the target will do. A link at `name` leads to its target; with Links::Refuse
+// the link itself is replaced, and nothing is written through it.
+Output createOutput(const std::string& name, Links links = Links::Follow);
 
 // Reads up to `size` bytes; 0 at the end.
 size_t read(Handle h, char* data, size_t size, const std::string& what);
 void writeAll(Handle h, const char* data, size_t size, const std::string& what);
-// Makes the written bytes durable, closes the handle and moves the temporary file over
-// its target, durably.
-void commit(Output& out);
+// Forces the written bytes (and what it takes to read them back) to the disk.
+void flush(Handle h, const std::string& what);
+// Makes the written bytes durable and moves the temporary file over its target, durably.
+// The handle is closed; with `keepOpen` it is returned instead, writing at the end of the
+// file now at the target's name.
+Handle commit(Output& out, bool keepOpen = false);
 void close(Handle h) noexcept;
 void remove(const std::string& path) noexcept;
+// Gives `from` the name `to` when no file has that name; false when one has. A link is
+// moved, not what it leads to.
+bool moveAside(const std::string& from, const std::string& to);
+
+// Built on the calls above, for every system (file_io.cpp):
+// The regular file at `path`, never through a link, read whole into a string of its size;
+// nullopt when there is none. Throws when what is there cannot be read whole, or holds
+// more than `limit` bytes (then nothing is read).
+std::optional<std::string> readWhole(const std::string& path, int64_t limit);
 
 }  // namespace platform::io

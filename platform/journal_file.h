@@ -1,8 +1,10 @@
 // The one file the crash journal lives in: written in order, forced to the disk on
-// request, replaced whole. Small on purpose: each platform realises it with its own
-// calls (POSIX: write and fdatasync; Win32: WriteFile and FlushFileBuffers).
+// request, replaced whole. Small on purpose: each platform realises it on its file-I/O
+// calls (file_io.h). Never through a link: the working folder may be shared, and a link
+// there must not make the program write, or read, a file it did not make.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,12 +15,16 @@ namespace platform {
 class JournalFile {
   public:
     virtual ~JournalFile() = default;
-    // The file's bytes, as far as they can be read; nullopt when there is no file or it
-    // cannot be opened. Never throws: a journal is read to rescue what it can.
-    virtual std::optional<std::string> read() = 0;
-    // Replaces the file, at once and whole, with `bytes` forced to the disk, and keeps it
-    // open for append(). Throws RuntimeError.
-    virtual void start(std::string_view bytes) = 0;
+    // The file's bytes; nullopt when there is none. Throws RuntimeError, saying why, when
+    // what is at its name cannot be read whole: a link, not a regular file, not readable,
+    // a read that fails, or more than `limit` bytes (then none are read).
+    virtual std::optional<std::string> read(int64_t limit) = 0;
+    // Gives the file its name followed by `suffix`, when no file has that name; false
+    // when one has. Throws RuntimeError.
+    virtual bool moveAside(const std::string& suffix) = 0;
+    // Replaces the file, at once and whole, with `head` and `rest` forced to the disk, and
+    // keeps it open for append(). Throws RuntimeError.
+    virtual void start(std::string_view head, std::string_view rest) = 0;
     // Adds `bytes` at the end of the started file (the system's cache, not yet the disk).
     // Throws RuntimeError; a failed append may leave part of `bytes` behind.
     virtual void append(std::string_view bytes) = 0;

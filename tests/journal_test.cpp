@@ -1,14 +1,18 @@
-// The recovery journal on fakes: what it holds and when, what start-up offers back, and
-// how the program carries on when it cannot be written. Then the real file, also when it
-// cannot grow (Linux only).
+// The recovery journal on fakes: what it holds and when, what start-up offers back or
+// keeps unread, and how the program carries on when it cannot be written. Then the real
+// file: what the test puts at its name (links, a pipe, a folder, a huge file), and when
+// it cannot grow (Linux only).
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "download/frame_check.h"
@@ -137,7 +141,7 @@ TEST(Journal, LeftOverRecordsAreOfferedBeforeTheLinkOpensWithYesTheDefault) {
         {H + whole, Answer::No, "", std::nullopt},
         {H, std::nullopt, "", std::nullopt},
         {H + "2  13.0", std::nullopt, "", std::nullopt},
-        {"VorbixLoader journal 9\r\n" + whole, std::nullopt, "", std::nullopt},
+        {"", std::nullopt, "", std::nullopt},
     };
     for (const auto& c : cases) {
         Loader r;
@@ -156,12 +160,70 @@ TEST(Journal, LeftOverRecordsAreOfferedBeforeTheLinkOpensWithYesTheDefault) {
     }
 }
 
+// What it cannot read and understand is moved aside, never deleted, under a name of its
+// own, and named in one box before the link opens; when even that fails, it stays where
+// it is and no journal replaces it this run.
+TEST(Journal, OneItCannotUnderstandIsKeptAsideAndNamedInOneBox) {
+    const std::string later = "VorbixLoader journal 2\r\n1  12.345\r\n";
+    const std::string name = std::string(Journal::FileName) + ".unread-2005-01-09";
+    struct Case {
+        const char* what;
+        std::function<void(fake::JournalFile&)> put;
+        std::string suffix;  // "": left where it is
+        std::string box;
+    };
+    const Case cases[] = {
+        {"a later format", [&](fake::JournalFile& f) { f.bytes = later; }, ".unread-2005-01-09",
+         "!! a journal of unsaved records that could not be read is kept as " + name + " (" +
+             Journal::FileName + ": not of a format this version knows) !!"},
+        {"unreadable",
+         [&](fake::JournalFile& f) { f.bytes = later, f.unreadable = "j: Permission denied"; },
+         ".unread-2005-01-09",
+         "!! a journal of unsaved records that could not be read is kept as " + name +
+             " (j: Permission denied) !!"},
+        {"an earlier one kept that day",
+         [&](fake::JournalFile& f) { f.bytes = later, f.aside[".unread-2005-01-09"] = "old"; },
+         ".unread-2005-01-09-2", ""},
+        {"cannot be moved",
+         [&](fake::JournalFile& f) { f.bytes = later, f.unreadable = "j: bad", f.stuck = true; },
+         "",
+         "!! a journal of unsaved records that could not be read is left as " +
+             std::string(Journal::FileName) +
+             " (j: bad), as it could not be moved aside (stuck): crash protection is off !!"},
+    };
+    for (const auto& c : cases) {
+        Loader r;
+        c.put(r.jf);
+        r.vl.Form_Load();
+        ASSERT_EQ(r.ui.boxes.size(), 1u) << c.what;
+        if (!c.box.empty()) {
+            EXPECT_EQ(r.ui.boxes[0].text, c.box) << c.what;
+        }
+        EXPECT_LT(r.at("msgbox " + r.ui.boxes[0].text), r.at("PortOpen=true")) << c.what;
+        EXPECT_EQ(r.text.value, "") << c.what;
+        if (!c.suffix.empty()) {
+            EXPECT_EQ(r.jf.aside.at(c.suffix), later) << c.what;
+        }
+        // A download and a shut-down later, the kept one is still whole.
+        r.comm.sent.clear();
+        r.vl.down_load_Click();
+        r.comm.receive(lap("ST") + lap("a"));
+        r.vl.Form_Unload(VorbixLoader::EndedBy::System);
+        EXPECT_EQ(r.ui.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(r.comm.sent, "DOWN\rOK\rOK\r") << c.what;
+        if (c.suffix.empty())
+            EXPECT_EQ(r.jf.bytes, later) << c.what;
+        else
+            EXPECT_EQ(r.jf.aside.at(c.suffix), later) << c.what;
+    }
+}
+
 TEST(JournalFile, TakesRecordsWhileSyncingInTheBackgroundAndReadsThemBackWhole) {
     support::ScratchDir dir;
     std::string all(Journal::Header);
     {
         auto file = platform::systemJournalFile("j");
-        file->start(all);
+        file->start(all, "");
         for (int i = 0; i < 200; ++i) {
             if (i % 10 == 0) file->startSync();
             const std::string record = std::to_string(i) + "\r\n";
@@ -171,16 +233,114 @@ TEST(JournalFile, TakesRecordsWhileSyncingInTheBackgroundAndReadsThemBackWhole) 
         file->startSync();  // still under way as the file goes
     }
     auto file = platform::systemJournalFile("j");
-    EXPECT_EQ(file->read(), all);
-    file->start(Journal::Header);  // over the old one (hidden, on Windows)
+    EXPECT_EQ(file->read(Journal::ReadLimit), all);
+    file->start(Journal::Header, "a\r\n");  // over the old one (hidden, on Windows)
     file->append("x\r\n");
     file->sync();
-    EXPECT_EQ(file->read(), H + "x\r\n");
+    EXPECT_EQ(file->read(Journal::ReadLimit), H + "a\r\nx\r\n");
+    EXPECT_THROW(file->read(H.size()), platform::RuntimeError);
+    ASSERT_TRUE(file->moveAside(".old"));
+    EXPECT_EQ(file->read(Journal::ReadLimit), std::nullopt);
+    file->start(Journal::Header, "");
+    EXPECT_FALSE(file->moveAside(".old"));  // never over another
     file->remove();
-    EXPECT_EQ(file->read(), std::nullopt);
+    EXPECT_EQ(file->read(Journal::ReadLimit), std::nullopt);
+    EXPECT_EQ(platform::systemJournalFile("j.old")->read(Journal::ReadLimit), H + "a\r\nx\r\n");
 }
 
 #ifndef _WIN32
+namespace fs = std::filesystem;
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What the test puts at the journal's name on the real file system, beside a file of the
+// operator's: start-up reads none of it and writes nothing through it; it is moved aside
+// as it is, under a name of its own, named in one box, and the next download journals
+// into a file of the program's own.
+TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThroughIt) {
+    const std::string victim = "victim.txt", name = Journal::FileName;
+    const std::string aside = name + ".unread-2005-01-09";
+    struct Case {
+        const char* what;
+        std::function<void()> put;
+        std::function<bool()> keptAsIs;  // at `aside`
+    };
+    const Case cases[] = {
+        {"a link to the operator's file", [&] { fs::create_symlink(victim, name); },
+         [&] { return fs::read_symlink(aside) == victim; }},
+        {"a link to an endless device", [&] { fs::create_symlink("/dev/zero", name); },
+         [&] { return fs::read_symlink(aside) == "/dev/zero"; }},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0); },
+         [&] { return fs::is_fifo(aside); }},
+        {"a folder", [&] { fs::create_directory(name); }, [&] { return fs::is_directory(aside); }},
+        {"larger than a journal can be, and sparse",
+         [&] {
+             std::ofstream(name) << H << "1\r\n";
+             fs::resize_file(name, Journal::ReadLimit + 1);
+         },
+         [&] { return fs::file_size(aside) == Journal::ReadLimit + 1; }},
+        {"a later format",
+         [&] { std::ofstream(name) << "VorbixLoader journal 2\r\n1  12.345\r\n"; },
+         [&] { return contents(aside) == "VorbixLoader journal 2\r\n1  12.345\r\n"; }},
+    };
+    for (const auto& c : cases) {
+        auto file = platform::systemJournalFile(Journal::FileName);  // in the folder of r
+        Loader r(file.get());
+        std::ofstream(victim) << "the operator's";
+        c.put();
+        r.vl.Form_Load();
+        ASSERT_EQ(r.ui.boxes.size(), 1u) << c.what;
+        EXPECT_NE(r.ui.boxes[0].text.find(" kept as " + aside + " ("), std::string::npos)
+            << c.what << ": " << r.ui.boxes[0].text;
+        EXPECT_TRUE(c.keptAsIs()) << c.what;
+        r.comm.sent.clear();
+        r.vl.down_load_Click();
+        r.comm.receive(lap("ST") + lap("a"));
+        EXPECT_EQ(r.comm.sent, "DOWN\rOK\rOK\r") << c.what;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name))) << c.what;
+        EXPECT_EQ(contents(name), H + "a\r\n") << c.what;
+        EXPECT_EQ(contents(victim), "the operator's") << c.what;
+        EXPECT_TRUE(c.keptAsIs()) << c.what;
+        // Another the same day takes a name of its own.
+        file->remove();
+        c.put();
+        EXPECT_EQ(Journal(file.get(), r.clock).leftOver(), "") << c.what;
+        EXPECT_TRUE(c.keptAsIs()) << c.what;
+        EXPECT_TRUE(fs::exists(fs::symlink_status(aside + "-2"))) << c.what;
+    }
+}
+
+// Links put at the journal's name, and at the name it once used for its new file, after
+// start-up (another user in a shared folder): a download and a restore replace them with
+// the program's own file, never writing through them.
+TEST(JournalFile, LinksPutThereWhileItRunsAreReplacedNotFollowed) {
+    const std::string victim = "victim.txt", name = Journal::FileName;
+    auto file = platform::systemJournalFile(Journal::FileName);
+    Loader r(file.get());
+    std::ofstream(name) << H << "1\r\n";
+    std::ofstream(victim) << "the operator's";
+    r.ui.onMsgBox = [&] {  // while the restore question is open
+        fs::create_symlink(victim, name + ".new");
+        fs::remove(name);
+        fs::create_symlink(victim, name);
+    };
+    r.vl.Form_Load();  // Yes
+    EXPECT_EQ(r.text.value, "1\r\n");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+    EXPECT_EQ(contents(name), H + "1\r\n");
+    r.ui.onMsgBox = nullptr;
+    fs::remove(name);
+    fs::create_symlink(victim, name);
+    r.vl.down_load_Click();
+    r.comm.receive(lap("ST") + lap("a"));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+    EXPECT_EQ(contents(name), H + "a\r\n");
+    EXPECT_EQ(contents(victim), "the operator's");
+}
+
 // The real file when it cannot grow (a file size limit, which binds root too, as a full
 // disk would), in two downloads: the operator is told once, every record is still listed
 // and answered, and the file keeps whole records, the first ones.

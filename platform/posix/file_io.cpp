@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -25,10 +27,13 @@ void syncFolderOf(const std::string& path) {
 }
 }  // namespace
 
-Handle openInput(const std::string& path) {
+Handle openInput(const std::string& path, Links links) {
     // Not blocking: a named pipe (or a device) given as a file name must not hang the
     // program; only regular files are read.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int noFollow = links == Links::Refuse ? O_NOFOLLOW : 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow);
+    if (fd < 0 && errno == ELOOP && noFollow)
+        throw RuntimeError(err::PathFileAccess, path + ": a symbolic link");
     if (fd < 0) throw fromErrno(errno, path);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -45,24 +50,28 @@ int64_t sizeOf(Handle h, const std::string& what) {
     return st.st_size;
 }
 
-Output createOutput(const std::string& name) {
-    // Replacing a link's target, not the link; a new file keeps the old one's mode.
+Output createOutput(const std::string& name, Links links) {
+    // Replacing a link's target, not the link (unless refused); a new file keeps the old
+    // one's mode.
     std::string path = name;
-    if (char* real = ::realpath(name.c_str(), nullptr)) {
-        path = real;
-        ::free(real);
+    if (links == Links::Follow) {
+        if (char* real = ::realpath(name.c_str(), nullptr)) {
+            path = real;
+            ::free(real);
+        }
     }
     auto slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.empty()) throw RuntimeError(err::PathFileAccess, name + ": no file name");
     struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
+    const bool exists = ::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode);
     if (exists && S_ISDIR(st.st_mode))
         throw RuntimeError(err::PathFileAccess, name + ": is a folder");
     std::string temp = (slash == std::string::npos ? std::string() : dir) + ".vorbixloader-XXXXXX";
     std::vector<char> tempName(temp.begin(), temp.end());
     tempName.push_back('\0');
+    // A fresh name, made exclusively (O_EXCL): never a file someone else put there.
     int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (fd < 0) throw fromErrno(errno, name);
     mode_t mask = ::umask(0);
@@ -91,13 +100,20 @@ void writeAll(Handle h, const char* data, size_t size, const std::string& what) 
     }
 }
 
-void commit(Output& out) {
+void flush(Handle h, const std::string& what) {
+    if (::fdatasync(static_cast<int>(h)) != 0) throw fromErrno(errno, what);
+}
+
+Handle commit(Output& out, bool keepOpen) {
     const int fd = static_cast<int>(out.handle);
     if (::fsync(fd) != 0) throw fromErrno(errno, out.target);
-    out.handle = NoHandle;
-    if (::close(fd) != 0) throw fromErrno(errno, out.target);
+    if (!keepOpen) {
+        out.handle = NoHandle;
+        if (::close(fd) != 0) throw fromErrno(errno, out.target);
+    }
     if (::rename(out.temp.c_str(), out.target.c_str()) != 0) throw fromErrno(errno, out.target);
     syncFolderOf(out.target);
+    return std::exchange(out.handle, NoHandle);
 }
 
 void close(Handle h) noexcept {
@@ -106,6 +122,21 @@ void close(Handle h) noexcept {
 
 void remove(const std::string& path) noexcept {
     ::unlink(path.c_str());
+}
+
+bool moveAside(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) return false;
+        // A file system without it: a second name, then the first goes.
+        if (errno != EINVAL && errno != ENOSYS) throw fromErrno(errno, from);
+        if (::link(from.c_str(), to.c_str()) != 0) {
+            if (errno == EEXIST) return false;
+            throw fromErrno(errno, from);
+        }
+        ::unlink(from.c_str());
+    }
+    syncFolderOf(to);
+    return true;
 }
 
 }  // namespace platform::io

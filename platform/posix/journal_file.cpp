@@ -1,37 +1,15 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/file_io.h"
 #include "platform/journal_file.h"
 
 namespace platform {
 
 namespace {
-
-void writeAll(int fd, std::string_view bytes, const std::string& path) {
-    while (!bytes.empty()) {
-        const ssize_t w = ::write(fd, bytes.data(), bytes.size());
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) throw fromErrno(errno, path);
-        bytes.remove_prefix(static_cast<size_t>(w));
-    }
-}
-
-// Makes a new name durable: it lives in the folder's own data.
-void syncFolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 // startSync() hands fdatasync to a thread of its own: it can take tens of milliseconds on
 // a busy disk, and the window's thread must answer the logger meanwhile. The thread
@@ -50,45 +28,33 @@ class PosixJournalFile : public JournalFile {
         closeFile();
     }
 
-    std::optional<std::string> read() override {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) return std::nullopt;
-        std::string all;
-        char chunk[1 << 16];
-        for (;;) {
-            const ssize_t r = ::read(fd, chunk, sizeof chunk);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;  // the end, or a fault: keep what came before it
-            all.append(chunk, static_cast<size_t>(r));
-        }
-        ::close(fd);
-        return all;
+    std::optional<std::string> read(int64_t limit) override { return io::readWhole(path_, limit); }
+
+    bool moveAside(const std::string& suffix) override {
+        return io::moveAside(path_, path_ + suffix);
     }
 
-    void start(std::string_view bytes) override {
+    void start(std::string_view head, std::string_view rest) override {
         settle(false);
         closeFile();
-        // Written beside the journal and renamed over it, so a crash at any moment leaves
-        // either the old journal or the new one, never a half-written start.
-        const std::string temp = path_ + ".new";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) throw fromErrno(errno, path_);
+        // Written to a file of a fresh name beside the journal and moved over it, so a
+        // crash at any moment leaves either the old journal or the new one, never a
+        // half-written start; a link at the journal's name is replaced, never followed.
+        io::Output out = io::createOutput(path_, io::Links::Refuse);
         try {
-            writeAll(fd, bytes, path_);
-            if (::fdatasync(fd) != 0) throw fromErrno(errno, path_);
-            if (::rename(temp.c_str(), path_.c_str()) != 0) throw fromErrno(errno, path_);
+            io::writeAll(out.handle, head.data(), head.size(), path_);
+            io::writeAll(out.handle, rest.data(), rest.size(), path_);
+            fd_ = io::commit(out, true);
         } catch (...) {
-            ::close(fd);
-            ::unlink(temp.c_str());
+            io::close(out.handle);
+            io::remove(out.temp);
             throw;
         }
-        fd_ = fd;
-        syncFolderOf(path_);
     }
 
     void append(std::string_view bytes) override {
         settle(true, false);
-        writeAll(fd_, bytes, path_);
+        io::writeAll(fd_, bytes.data(), bytes.size(), path_);
     }
 
     void startSync() override {
@@ -102,13 +68,13 @@ class PosixJournalFile : public JournalFile {
 
     void sync() override {
         settle(true);
-        if (::fdatasync(fd_) != 0) throw fromErrno(errno, path_);
+        io::flush(fd_, path_);
     }
 
     void remove() noexcept override {
         settle(false);
         closeFile();
-        ::unlink(path_.c_str());
+        io::remove(path_);
     }
 
   private:
@@ -119,9 +85,14 @@ class PosixJournalFile : public JournalFile {
             if (quit_) return;
             requested_ = false;
             busy_ = true;
-            const int fd = fd_;
+            const io::Handle fd = fd_;
             lock.unlock();
-            const int error = ::fdatasync(fd) == 0 ? 0 : errno;
+            std::optional<RuntimeError> error;
+            try {
+                io::flush(fd, path_);
+            } catch (const RuntimeError& e) {
+                error = e;
+            }
             lock.lock();
             busy_ = false;
             if (error && !error_) error_ = error;
@@ -135,21 +106,21 @@ class PosixJournalFile : public JournalFile {
     void settle(bool raise, bool wait = true) {
         std::unique_lock lock(mutex_);
         if (wait) idle(lock);
-        const int error = std::exchange(error_, 0);
-        if (raise && error) throw fromErrno(error, path_);
+        const auto error = std::exchange(error_, std::nullopt);
+        if (raise && error) throw *error;
     }
     void closeFile() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+        io::close(fd_);
+        fd_ = io::NoHandle;
     }
 
     std::string path_;
-    int fd_ = -1;
+    io::Handle fd_ = io::NoHandle;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::thread syncer_;
     bool requested_ = false, busy_ = false, quit_ = false;
-    int error_ = 0;  // errno of a sync in the background that failed
+    std::optional<RuntimeError> error_;  // what a sync in the background met
 };
 
 }  // namespace

@@ -9,14 +9,36 @@ namespace {
 HANDLE handle(Handle h) {
     return reinterpret_cast<HANDLE>(h);
 }
+
+// With Links::Refuse a reparse point is opened itself, not followed, and then refused.
+DWORD linkFlag(Links links) {
+    return links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
+}
+void refuseLink(HANDLE h, Links links, const std::string& path) {
+    if (links == Links::Follow) return;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) {
+        const RuntimeError e = win32::lastError(path);
+        CloseHandle(h);
+        throw e;
+    }
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+        CloseHandle(h);
+        throw RuntimeError(
+            err::PathFileAccess,
+            path + (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? ": a symbolic link"
+                                                                         : ": not a file"));
+    }
+}
 }  // namespace
 
-Handle openInput(const std::string& path) {
+Handle openInput(const std::string& path, Links links) {
     HANDLE h =
         CreateFileW(win32::widen(path).c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | linkFlag(links), nullptr);
     if (h == INVALID_HANDLE_VALUE) throw win32::lastError(path);
+    refuseLink(h, links, path);
     // Only files on disk: a device or a pipe given as a name must not hang the program.
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
@@ -31,7 +53,9 @@ int64_t sizeOf(Handle h, const std::string& what) {
     return size.QuadPart;
 }
 
-Output createOutput(const std::string& name) {
+// MoveFileExW replaces a link at the target, never writing through it: `links` changes
+// nothing here.
+Output createOutput(const std::string& name, Links) {
     const std::wstring wide = win32::widen(name);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -68,13 +92,32 @@ void writeAll(Handle h, const char* data, size_t size, const std::string& what) 
     }
 }
 
-void commit(Output& out) {
-    if (!FlushFileBuffers(handle(out.handle))) throw win32::lastError(out.target);
+void flush(Handle h, const std::string& what) {
+    if (!FlushFileBuffers(handle(h))) throw win32::lastError(what);
+}
+
+Handle commit(Output& out, bool keepOpen) {
+    flush(out.handle, out.target);
     CloseHandle(handle(out.handle));
     out.handle = NoHandle;
-    if (!MoveFileExW(win32::widen(out.temp).c_str(), win32::widen(out.target).c_str(),
+    const std::wstring target = win32::widen(out.target);
+    if (!MoveFileExW(win32::widen(out.temp).c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw win32::lastError(out.target);
+    if (!keepOpen) return NoHandle;
+    // Opened again by name (the moved file was opened without sharing): what is there now
+    // is taken only when it is a file, never followed when it is a link.
+    HANDLE h =
+        CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | linkFlag(Links::Refuse), nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw win32::lastError(out.target);
+    refuseLink(h, Links::Refuse, out.target);
+    if (!SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) {
+        const RuntimeError e = win32::lastError(out.target);
+        CloseHandle(h);
+        throw e;
+    }
+    return reinterpret_cast<Handle>(h);
 }
 
 void close(Handle h) noexcept {
@@ -83,6 +126,15 @@ void close(Handle h) noexcept {
 
 void remove(const std::string& path) noexcept {
     DeleteFileW(win32::widen(path).c_str());
+}
+
+bool moveAside(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING an existing `to` stays; a link moves as itself.
+    if (MoveFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(), MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
+    throw win32::fromWin32(error, from);
 }
 
 }  // namespace platform::io

@@ -17,45 +17,29 @@ class Win32JournalFile : public JournalFile {
     explicit Win32JournalFile(std::string path) : path_(std::move(path)) {}
     ~Win32JournalFile() override { closeFile(); }
 
-    std::optional<std::string> read() override {
-        io::Handle h = io::NoHandle;
-        std::string all;
-        try {
-            h = io::openInput(path_);
-            char chunk[1 << 16];
-            while (const size_t got = io::read(h, chunk, sizeof chunk, path_))
-                all.append(chunk, got);
-        } catch (const RuntimeError&) {
-            if (h == io::NoHandle) return std::nullopt;
-            // a fault part-way: keep what came before it
-        }
-        io::close(h);
-        return all;
+    std::optional<std::string> read(int64_t limit) override { return io::readWhole(path_, limit); }
+
+    bool moveAside(const std::string& suffix) override {
+        return io::moveAside(path_, path_ + suffix);
     }
 
-    void start(std::string_view bytes) override {
+    void start(std::string_view head, std::string_view rest) override {
         closeFile();
-        // Written beside the journal, flushed and moved over it (as a saved record file),
-        // so a crash at any moment leaves either the old journal or the new one.
-        io::Output out = io::createOutput(path_);
+        // Written to a new file of a fresh name beside the journal (CREATE_NEW), flushed
+        // and moved over it (as a saved record file), so a crash at any moment leaves
+        // either the old journal or the new one; a link at the journal's name is
+        // replaced, never followed.
+        io::Output out = io::createOutput(path_, io::Links::Refuse);
         try {
-            io::writeAll(out.handle, bytes.data(), bytes.size(), path_);
-            io::commit(out);
+            io::writeAll(out.handle, head.data(), head.size(), path_);
+            io::writeAll(out.handle, rest.data(), rest.size(), path_);
+            // Out of the program's own file lists, as a dot-file is on Linux.
+            SetFileAttributesW(win32::widen(out.temp).c_str(), FILE_ATTRIBUTE_HIDDEN);
+            file_ = reinterpret_cast<HANDLE>(io::commit(out, true));
         } catch (...) {
             io::close(out.handle);
             io::remove(out.temp);
             throw;
-        }
-        // Out of the program's own file lists, as a dot-file is on Linux.
-        SetFileAttributesW(win32::widen(path_).c_str(), FILE_ATTRIBUTE_HIDDEN);
-        file_ = CreateFileW(win32::widen(path_).c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file_ == INVALID_HANDLE_VALUE) throw win32::lastError(path_);
-        if (!SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_END)) {
-            const RuntimeError e = win32::lastError(path_);
-            closeFile();
-            throw e;
         }
     }
 
@@ -63,9 +47,7 @@ class Win32JournalFile : public JournalFile {
         io::writeAll(reinterpret_cast<io::Handle>(file_), bytes.data(), bytes.size(), path_);
     }
 
-    void sync() override {
-        if (!FlushFileBuffers(file_)) throw win32::lastError(path_);
-    }
+    void sync() override { io::flush(reinterpret_cast<io::Handle>(file_), path_); }
 
     void startSync() override { sync(); }
 

@@ -269,12 +269,14 @@ class Clock : public platform::Clock {
 };
 
 // The journal's file: what a crash of the program would leave (`bytes`), and what a power
-// cut would (`synced`).
+// cut would (`synced`). With `unreadable`, read() throws that; what was moved aside lands
+// in `aside`, by suffix.
 class JournalFile : public platform::JournalFile {
   public:
     explicit JournalFile(Log* log) : log(log) {}
-    std::optional<std::string> read() override { return bytes; }
-    void start(std::string_view b) override;
+    std::optional<std::string> read(int64_t limit) override;
+    bool moveAside(const std::string& suffix) override;
+    void start(std::string_view head, std::string_view rest) override;
     void append(std::string_view b) override;
     void sync() override;
     void startSync() override { sync(); }
@@ -284,6 +286,9 @@ class JournalFile : public platform::JournalFile {
     std::optional<std::string> bytes;
     std::string synced;
     int syncs = 0;
+    std::string unreadable;
+    bool stuck = false;  // moving aside fails
+    std::map<std::string, std::string> aside;
 };
 
 // The program on fake windows, with a fake serial port or a real one.

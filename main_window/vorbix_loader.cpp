@@ -52,6 +52,10 @@ void VorbixLoader::setTransferBusy(bool busy) {
 }
 
 void VorbixLoader::OpenCommPort() {
+    // Shut-down is final: a handler that goes on after a nested loop (the PORT dialog, a
+    // box, the file dialog) ran Form_Unload must not open the port again, take its lock
+    // or write to it. This is the one place the port opens; closed, it takes no output.
+    if (unloading_) return;
     if (MSComm1.portOpen()) MSComm1.setPortOpen(false);
     Timer1.setEnabled(false);
     MSComm1.setCommPort(PORT_NO);

@@ -1,7 +1,7 @@
 // The recovery journal on fakes: what it holds and when, what start-up offers back or
-// keeps unread, and how the program carries on when it cannot be written. Then the real
-// file: what the test puts at its name (links, a pipe, a folder, a huge file), and when
-// it cannot grow (Linux only).
+// keeps unread, how the program carries on when it cannot be written, and a shut-down in
+// a nested loop changing nothing after it. Then the real file: what the test puts at its
+// name (links, a pipe, a folder, a huge file), and when it cannot grow (Linux only).
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -216,6 +216,67 @@ TEST(Journal, OneItCannotUnderstandIsKeptAsideAndNamedInOneBox) {
         else
             EXPECT_EQ(r.jf.aside.at(c.suffix), later) << c.what;
     }
+}
+
+// A shut-down (a signal, the end of the session) that comes while a handler waits in a
+// nested loop is final: once the handler goes on, the port is not opened or written
+// again, and the journal it kept is neither removed nor started afresh.
+TEST(Journal, AShutDownInANestedLoopIsFinal) {
+    const auto endNow = [](Loader& r) { r.vl.Form_Unload(VorbixLoader::EndedBy::System); };
+    struct Case {
+        const char* what;
+        std::function<void(Loader&)> act;  // a handler that waits in a loop where endNow runs
+    };
+    const Case cases[] = {
+        {"the PORT dialog",
+         [&](Loader& r) {
+             r.ui.operators["PORT SET"] = [&](fake::Form& f) {
+                 endNow(r);
+                 f.fbutton("ok_bot").onClick();
+             };
+             r.vl.PORT_SET_Click();
+         }},
+        {"the file dialog",
+         [&](Loader& r) {
+             r.file(" SAVE", "s");      // a file the load can find
+             r.comm.receive(lap("b"));  // and a record in no file
+             r.ui.operators[" LOAD"] = [&](fake::Form& f) {
+                 endNow(r);
+                 f.ftext("Text1").setText("s");
+                 f.fbutton("Command1").onClick();
+             };
+             r.vl.FILE_LOAD_Click();
+         }},
+        {"a box of the download",
+         [&](Loader& r) {
+             r.ui.onMsgBox = [&] { r.ui.onMsgBox = nullptr, endNow(r); };
+             r.end();
+             r.vl.down_load_Click();
+         }},
+    };
+    for (const auto& c : cases) {
+        Loader r;
+        r.start();
+        r.comm.receive(lap("a"));
+        c.act(r);
+        ASSERT_TRUE(r.ui.ended) << c.what;
+        const size_t ended = r.at("end");
+        EXPECT_EQ(std::count(r.log.begin() + ended, r.log.end(), "PortOpen=true"), 0) << c.what;
+        EXPECT_FALSE(r.comm.open) << c.what;
+        EXPECT_EQ(r.log.end(), std::find_if(r.log.begin() + ended, r.log.end(),
+                                            [](const std::string& e) {
+                                                return e.starts_with("Output=") ||
+                                                       e.starts_with("journal");
+                                            }))
+            << c.what;
+    }
+    // The question at start: a shut-down while it is open keeps the records for the next.
+    Loader r;
+    r.jf.bytes = H + "a\r\n";
+    r.ui.onMsgBox = [&] { endNow(r); };
+    r.vl.Form_Load();
+    EXPECT_EQ(r.comm.opens, 0);
+    EXPECT_EQ(r.jf.bytes, H + "a\r\n");
 }
 
 TEST(JournalFile, TakesRecordsWhileSyncingInTheBackgroundAndReadsThemBackWhole) {

@@ -29,7 +29,13 @@ download/download.cpp|    if (TimeoutTicks != 0) return;|    if (TimeoutTicks > 
 download/download.cpp|if (RxLine.size() < RxLineLimit) RxLine.append(in, 0, RxLineLimit - RxLine.size());|RxLine += in;| an endless line is kept whole
 download/frame_check.cpp|if ((sum & 255u) != k)|if ((sum & 127u) != k)| the checksum ignores the top bit
 platform/posix/file_io.cpp|    syncFolderOf(out.target);\n|| the folder is not synced after a save
-platform/posix/journal_file.cpp|if (w < 0) throw fromErrno(errno, path);|if (w < 0) return;| a journal that cannot grow goes untold
+platform/posix/file_io.cpp|            if (errno == EINTR) continue;\n            throw fromErrno(errno, what);|            return;| a journal that cannot grow goes untold
+platform/posix/file_io.cpp|links == Links::Refuse ? O_NOFOLLOW : 0;|0;| the journal is read through a link
+platform/posix/file_io.cpp|    if (links == Links::Follow) {|    if (true) {| the journal is written through a link
+platform/file_io.cpp|        if (size > limit)|        if (false)| a journal of any size is read whole
+main_window/journal.cpp|keepUnread(std::string(FileName) + ": not of a format this version knows");|file_->remove();| a journal of another format is deleted
+main_window/journal.cpp|    file_ = nullptr;\n}|}| the journal is changed after the shut-down
+main_window/vorbix_loader.cpp|    if (unloading_) return;\n|| the port opens again after the shut-down
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success
 platform/fatal.cpp|    if (g_failing) return;\n|| handlers run while the error report is open
 platform/posix/line_decoder.cpp|errors.push_back(data.size());|errors.push_back(data.size() + 1);| a line error lands one byte late

@@ -16,8 +16,8 @@ std::optional<std::string> readWhole(const std::string& path, int64_t limit) {
         const int64_t size = sizeOf(h, path);
         if (size > limit)
             throw RuntimeError(err::PathFileAccess, path + ": " + std::to_string(size) +
-                                                        " bytes, more than the " +
-                                                        std::to_string(limit) + " read");
+                                                        " bytes, over the limit of " +
+                                                        std::to_string(limit));
         // One string of the file's size, filled in place: no copy, no spare capacity.
         std::string all(static_cast<size_t>(size), '\0');
         size_t got = 0;

@@ -324,28 +324,33 @@ std::string contents(const std::string& path) {
 TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThroughIt) {
     const std::string victim = "victim.txt", name = Journal::FileName;
     const std::string aside = name + ".unread-2005-01-09";
+    const std::string link = name + ": a symbolic link)", notAFile = name + ": not a file)";
     struct Case {
         const char* what;
         std::function<void()> put;
         std::function<bool()> keptAsIs;  // at `aside`
+        std::string why;                 // as the box ends
     };
     const Case cases[] = {
         {"a link to the operator's file", [&] { fs::create_symlink(victim, name); },
-         [&] { return fs::read_symlink(aside) == victim; }},
+         [&] { return fs::read_symlink(aside) == victim; }, link},
         {"a link to an endless device", [&] { fs::create_symlink("/dev/zero", name); },
-         [&] { return fs::read_symlink(aside) == "/dev/zero"; }},
+         [&] { return fs::read_symlink(aside) == "/dev/zero"; }, link},
         {"a pipe", [&] { ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0); },
-         [&] { return fs::is_fifo(aside); }},
-        {"a folder", [&] { fs::create_directory(name); }, [&] { return fs::is_directory(aside); }},
+         [&] { return fs::is_fifo(aside); }, notAFile},
+        {"a folder", [&] { fs::create_directory(name); }, [&] { return fs::is_directory(aside); },
+         notAFile},
         {"larger than a journal can be, and sparse",
          [&] {
              std::ofstream(name) << H << "1\r\n";
              fs::resize_file(name, Journal::ReadLimit + 1);
          },
-         [&] { return fs::file_size(aside) == Journal::ReadLimit + 1; }},
+         [&] { return fs::file_size(aside) == Journal::ReadLimit + 1; },
+         name + ": 16777217 bytes, over the limit of 16777216)"},
         {"a later format",
          [&] { std::ofstream(name) << "VorbixLoader journal 2\r\n1  12.345\r\n"; },
-         [&] { return contents(aside) == "VorbixLoader journal 2\r\n1  12.345\r\n"; }},
+         [&] { return contents(aside) == "VorbixLoader journal 2\r\n1  12.345\r\n"; },
+         name + ": not of a format this version knows)"},
     };
     for (const auto& c : cases) {
         auto file = platform::systemJournalFile(Journal::FileName);  // in the folder of r
@@ -354,7 +359,7 @@ TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThro
         c.put();
         r.vl.Form_Load();
         ASSERT_EQ(r.ui.boxes.size(), 1u) << c.what;
-        EXPECT_NE(r.ui.boxes[0].text.find(" kept as " + aside + " ("), std::string::npos)
+        EXPECT_TRUE(r.ui.boxes[0].text.ends_with(" kept as " + aside + " (" + c.why + " !!"))
             << c.what << ": " << r.ui.boxes[0].text;
         EXPECT_TRUE(c.keptAsIs()) << c.what;
         r.comm.sent.clear();

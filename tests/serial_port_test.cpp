@@ -2,12 +2,16 @@
 // does, and the port opens the slave through the link COM7. Tests run in a scratch folder
 // that holds the links and the lock files.
 #include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -160,6 +164,118 @@ TEST_F(SerialPort, AHangUpClosesThePortAndIsToldAsAnEvent) {
     master_ = -1;
     ASSERT_TRUE(runUntil([&] { return !port_.portOpen(); }));
     EXPECT_EQ(events_, Events{comm::EvHangUp});
+}
+
+namespace {
+
+// The driver's serial settings as a test sets them: answers or refuses, keeps what is set.
+struct FakeDriver : posix::SerialDriver {
+    bool answers = true, takes = true;
+    mutable int flags = 0;
+    mutable std::vector<int> set_;  // the flags of every set, in order
+    bool get(int, serial_struct& s) const override {
+        s = {};
+        s.flags = flags;
+        errno = ENOTTY;
+        return answers;
+    }
+    bool set(int, const serial_struct& s) const override {
+        set_.push_back(s.flags);
+        errno = EPERM;
+        if (takes) flags = s.flags;
+        return takes;
+    }
+};
+
+}  // namespace
+
+TEST_F(SerialPort, LowLatencyIsAskedForWhileOpenAndTheFlagsFoundComeBack) {
+    constexpr int Other = ASYNC_SKIP_TEST | ASYNC_BOOT_AUTOCONF;
+    constexpr int Low = ASYNC_LOW_LATENCY;
+    struct Case {
+        const char* what;
+        bool answers, takes;
+        int found;
+        std::vector<int> whileOpen, afterClose;
+        bool logged;
+    } cases[] = {
+        {"a UART or an adapter", true, true, Other, {Other | Low}, {Other | Low, Other}, false},
+        {"already low", true, true, Other | Low, {}, {}, false},
+        {"a pty, no settings", false, true, Other, {}, {}, false},
+        {"a driver that refuses", true, false, Other, {Other | Low}, {Other | Low}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeDriver driver;
+        driver.answers = c.answers;
+        driver.takes = c.takes;
+        driver.flags = c.found;
+        port_.setSerialDriver(driver);
+        ::testing::internal::CaptureStderr();
+        port_.setPortOpen(true);
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(port_.portOpen());
+        EXPECT_EQ(driver.set_, c.whileOpen);
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logged ? 1 : 0) << log;
+        port_.setPortOpen(false);
+        EXPECT_EQ(driver.set_, c.afterClose);
+        EXPECT_EQ(driver.flags, c.found);
+    }
+    // A hang-up closes the port: the flags found are put back as it closes.
+    FakeDriver driver;
+    driver.flags = Other;
+    port_.setSerialDriver(driver);
+    port_.setPortOpen(true);
+    ::close(master_);
+    master_ = -1;
+    ASSERT_TRUE(runUntil([&] { return !port_.portOpen(); }));
+    EXPECT_EQ(driver.set_, (std::vector<int>{Other | Low, Other}));
+}
+
+// A real UART, where there is one the test may open: not the system console, whose line
+// settings are the system's, unless VL_TEST_UART names it (e.g. /dev/ttyS0).
+TEST(RealUart, HoldsLowLatencyWhileOpenAndGetsItsFlagsBack) {
+    std::string dev;
+    if (const char* named = std::getenv("VL_TEST_UART")) dev = named;
+    std::string console;
+    std::ifstream("/sys/class/tty/console/active") >> console;
+    std::error_code ec;
+    for (fs::directory_iterator it("/sys/class/tty", ec), end; dev.empty() && !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        int type = 0;
+        if (name.rfind("ttyS", 0) == 0 && name != console &&
+            std::ifstream(it->path() / "type") >> type && type != PORT_UNKNOWN)
+            dev = "/dev/" + name;
+    }
+    const int fd = dev.empty() ? -1 : ::open(dev.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) GTEST_SKIP() << "no real UART this test may open";
+    termios line{};
+    ::tcgetattr(fd, &line);
+    const auto flags = [fd] {
+        serial_struct s{};
+        return ::ioctl(fd, TIOCGSERIAL, &s) == 0 ? s.flags : -1;
+    };
+    const int before = flags();
+    fs::remove("COM8");
+    fs::create_symlink(dev, "COM8");
+    TermiosCommPort port;
+    port.setLockDirectories({"."});
+    port.setCommPort(8);
+    try {
+        port.setPortOpen(true);
+    } catch (const RuntimeError& e) {
+        ::close(fd);
+        GTEST_SKIP() << e.description();
+    }
+    const int held = flags();
+    port.setPortOpen(false);
+    const int after = flags();
+    ::tcsetattr(fd, TCSANOW, &line);
+    ::close(fd);
+    std::printf("%s flags: before %#x, held %#x, after %#x\n", dev.c_str(), before, held, after);
+    EXPECT_NE(held & ASYNC_LOW_LATENCY, 0);
+    EXPECT_EQ(after, before);
 }
 
 int main(int argc, char** argv) {

@@ -29,10 +29,13 @@
 // - A hang-up (end of file, an I/O error, or a hang-up with nothing to read) closes the
 //   port once the bytes read before it are delivered; the program is then told with an
 //   EvHangUp event, and the log says so.
+// - Low latency: a USB adapter holds received bytes for its latency timer (16 ms on an
+//   FTDI chip) before passing them on, and the logger waits for each reply before its next
+//   frame. Where the driver answers TIOCGSERIAL, opening sets ASYNC_LOW_LATENCY (ftdi_sio
+//   then turns its timer to 1 ms); closing, also after a hang-up, puts back the flags found.
 #include "platform/posix/termios_comm_port.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -45,6 +48,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "platform/error.h"
 #include "platform/fatal.h"
@@ -77,7 +81,17 @@ std::string portName(int16_t n) {
     return "COM" + std::to_string(n);
 }
 
+const SerialDriver systemSerialDriver;
+
 }  // namespace
+
+bool SerialDriver::get(int fd, serial_struct& s) const {
+    return ::ioctl(fd, TIOCGSERIAL, &s) == 0;
+}
+
+bool SerialDriver::set(int fd, const serial_struct& s) const {
+    return ::ioctl(fd, TIOCSSERIAL, &s) == 0;
+}
 
 std::optional<unsigned> settingsSpeed(std::string_view s) {
     const auto baud = serial::settingsBaud(s);
@@ -85,7 +99,7 @@ std::optional<unsigned> settingsSpeed(std::string_view s) {
     return baud;
 }
 
-TermiosCommPort::TermiosCommPort() = default;
+TermiosCommPort::TermiosCommPort() : driver_(&systemSerialDriver) {}
 
 TermiosCommPort::~TermiosCommPort() {
     close();
@@ -158,6 +172,7 @@ void TermiosCommPort::open() {
     countersWork_ = ::ioctl(fd_, TIOCGICOUNT, &counters) == 0;
     overruns_ = countersWork_ ? counters.overrun : 0;
     bufOverruns_ = countersWork_ ? counters.buf_overrun : 0;
+    askLowLatency();
 
     ++generation_;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
@@ -173,6 +188,7 @@ void TermiosCommPort::close() {
         notifier_.release()->deleteLater();
     else
         notifier_.reset();
+    restoreLatency();
     ::close(fd_);  // also drops the advisory lock
     fd_ = -1;
     releaseLock(lockFile_);
@@ -263,6 +279,31 @@ void TermiosCommPort::checkOverruns(std::vector<serial::ReceiveQueue::LineError>
     bufOverruns_ = counters.buf_overrun;
 }
 
+void TermiosCommPort::askLowLatency() {
+    foundFlags_.reset();
+    serial_struct s{};
+    // A pty or a modem-class (ACM) device has no such settings: nothing to ask.
+    if (!driver_->get(fd_, s) || (s.flags & ASYNC_LOW_LATENCY)) return;
+    const int found = s.flags;
+    s.flags |= ASYNC_LOW_LATENCY;
+    if (!driver_->set(fd_, s)) {
+        logLine(name() + ": " + device_ + " keeps its latency: " + std::strerror(errno));
+        return;
+    }
+    foundFlags_ = found;
+}
+
+void TermiosCommPort::restoreLatency() {
+    if (!foundFlags_) return;
+    serial_struct s{};
+    // A device that has gone away has nothing left to put back.
+    if (driver_->get(fd_, s)) {
+        s.flags = *foundFlags_;
+        driver_->set(fd_, s);
+    }
+    foundFlags_.reset();
+}
+
 std::string TermiosCommPort::input() {
     std::string s = CommPortBase::input();
     // Drained from outside the port's own wake-up (which resumes watching as it ends).
@@ -303,17 +344,11 @@ RuntimeError openFailure(int16_t n, const std::string& dev, int errnum) {
                                std::to_string(n) +
                                "\" in the PORT dialog to choose another device.";
     if (errnum == EACCES || errnum == EPERM) {
-        struct stat st {};
-        const group* g = ::stat(dev.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
-        // Joining the device's group helps only when that group may open it, and never
-        // means joining root's.
-        if (g && st.st_gid != 0 && (st.st_mode & S_IRWXG) == (S_IRGRP | S_IWGRP)) {
-            const std::string group = g->gr_name;
+        if (const std::string group = deviceGroup(dev); !group.empty())
             return RuntimeError(err::PermissionDenied,
                                 portName(n) + ": " + dev + ": permission denied. Add your user " +
                                     "to the group '" + group + "' (sudo adduser $USER " + group +
                                     "), then log out and in again.");
-        }
         return RuntimeError(err::PermissionDenied,
                             portName(n) + ": " + dev + ": permission denied. " + choose);
     }

@@ -2,6 +2,8 @@
 // thread that opens it: a socket notifier on the descriptor, no threads of its own.
 #pragma once
 
+#include <linux/serial.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +26,15 @@ std::optional<unsigned> settingsSpeed(std::string_view settings);
 // operator can do about it (join the device's group, choose another device).
 RuntimeError openFailure(int16_t n, const std::string& dev, int errnum);
 
+// The driver's serial settings (TIOCGSERIAL, TIOCSSERIAL) of an open descriptor: the
+// system's, or a test's stand-in. Each returns false, errno set, when the driver refuses.
+class SerialDriver {
+  public:
+    virtual ~SerialDriver() = default;
+    virtual bool get(int fd, serial_struct& s) const;
+    virtual bool set(int fd, const serial_struct& s) const;
+};
+
 class TermiosCommPort : public serial::CommPortBase {
   public:
     static constexpr size_t InBufferSize = serial::ReceiveQueue::Capacity;
@@ -43,6 +54,8 @@ class TermiosCommPort : public serial::CommPortBase {
     // Folders for UUCP lock files, in order of preference; the first writable one gets
     // ours. Defaults to /run/lock, then /var/lock.
     void setLockDirectories(std::vector<std::string> dirs) { lockDirs_ = std::move(dirs); }
+    // Where the driver's serial settings are read and set; the system by default.
+    void setSerialDriver(const SerialDriver& driver) { driver_ = &driver; }
 
   private:
     void discardInput() override;
@@ -53,6 +66,8 @@ class TermiosCommPort : public serial::CommPortBase {
     void watch();          // watches the descriptor while the buffer has room
     bool readAvailable();  // true when the device has gone away
     void checkOverruns(std::vector<serial::ReceiveQueue::LineError>& marks);
+    void askLowLatency();
+    void restoreLatency();
 
     int fd_ = -1;
     std::string device_;
@@ -61,6 +76,9 @@ class TermiosCommPort : public serial::CommPortBase {
     std::unique_ptr<QSocketNotifier> notifier_;
     int notifierDepth_ = 0;    // > 0 while running inside the notifier's activation
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
+
+    const SerialDriver* driver_;
+    std::optional<int> foundFlags_;  // the driver's flags before we asked for low latency
 
     LineDecoder decoder_;
     bool countersWork_ = false;

@@ -31,10 +31,16 @@ struct SerialChoice {
     std::string label;
 };
 
-// The serial devices present under `devRoot` ("/dev" on a real system): the adapters in
-// serial/by-id, by that name (maker, model and serial number) with their ttyUSBn or
-// ttyACMn, then the ttySn ports that have a real UART behind them.
-std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot = "/dev");
+// The serial devices present under `devRoot` ("/dev" on a real system), opening none: the
+// adapters in serial/by-id, by that name (maker, model and serial number) with their
+// ttyUSBn or ttyACMn, then the ttySn ports that sysfs under `sysRoot` shows a real UART
+// behind. A label says when this user may not open the device, and which group to join.
+std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot = "/dev",
+                                            const std::string& sysRoot = "/sys");
+
+// Linux: the group whose members may open device `dev` ("dialout"), or "" when joining none
+// would help (no such group, root's, or one without read and write).
+std::string deviceGroup(const std::string& dev);
 
 // Points the link "COMn" in `folder` at `target`, replacing an old link in one step so
 // that no moment is without one; an empty target removes the link, so the port means

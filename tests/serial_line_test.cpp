@@ -3,6 +3,8 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -49,21 +51,86 @@ TEST(SerialSettings, OnlyStandardSpeedsWithNoParity8Bits1StopAreTaken) {
         EXPECT_FALSE(platform::posix::settingsSpeed(bad)) << '"' << bad << '"';
 }
 
-TEST(SerialDevice, ScanNamesAdaptersByIdThenPortsWithAUartOnly) {
+namespace {
+
+// The labels a scan of the trees "dev" and "sys" gives, as the user `uid` sees them: a
+// user other than root is played by a child process.
+std::vector<std::string> scannedLabels(uid_t uid) {
+    const auto labels = [] {
+        std::vector<std::string> l;
+        for (const auto& c : platform::scanSerialDevices("dev", "sys")) l.push_back(c.label);
+        return l;
+    };
+    if (uid == ::geteuid()) return labels();
+    int out[2];
+    if (::pipe(out) != 0) return {"no pipe"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string all;
+        if (::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0)
+            for (const auto& l : labels()) all += l + "\n";
+        (void)!::write(out[1], all.data(), all.size());
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string all;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) all.append(buf, size_t(n));
+    ::close(out[0]);
+    ::waitpid(child, nullptr, 0);
+    std::vector<std::string> l;
+    for (size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
+        l.push_back(all.substr(at, end - at));
+    return l;
+}
+
+}  // namespace
+
+// Opening nothing: the adapters by id, then the ttyS ports sysfs shows a UART behind, each
+// saying when this user may not open it.
+TEST(SerialDevice, ScanNamesAdaptersByIdThenPortsWithAUartAndWhoMayOpenThem) {
     support::ScratchDir dir;
-    EXPECT_TRUE(platform::scanSerialDevices("no-such-dev").empty());
+    EXPECT_TRUE(platform::scanSerialDevices("no-such-dev", "no-such-sys").empty());
     fs::create_directories("dev/serial/by-id");
-    for (const char* node : {"ttyUSB0", "ttyACM1", "ttyS0"})
+    for (const char* node : {"ttyUSB0", "ttyACM1", "ttyS0", "ttyS1", "ttyS2", "ttyS10"})
         std::ofstream("dev/" + std::string(node));
     fs::create_symlink("../../ttyUSB0", "dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
     fs::create_symlink("../../ttyACM1", "dev/serial/by-id/usb-Arduino_Uno_7543-if00");
     fs::create_symlink("../../ttyUSB9", "dev/serial/by-id/usb-Pulled_Out-if00");  // dangling
-    const auto found = platform::scanSerialDevices("dev");
-    // A ttyS node that answers no serial ioctl (here a plain file) has no UART behind it.
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].label, "usb-Arduino_Uno_7543-if00 (ttyACM1)");
+    // type 4 is a 16550A, 0 no UART found; ttyS3's node is missing.
+    for (const auto& [tty, type] : {std::pair{"ttyS0", "4"},
+                                    {"ttyS1", "0"},
+                                    {"ttyS2", "4\n"},
+                                    {"ttyS3", "4"},
+                                    {"ttyS10", "4"},
+                                    {"ttyUSB0", "4"}}) {
+        fs::create_directories("sys/class/tty/" + std::string(tty));
+        std::ofstream("sys/class/tty/" + std::string(tty) + "/type") << type;
+    }
+    const std::vector<std::string> all = {"usb-Arduino_Uno_7543-if00 (ttyACM1)",
+                                          "usb-FTDI_FT232R_A50285BI-if00-port0 (ttyUSB0)",
+                                          "dev/ttyS0", "dev/ttyS2", "dev/ttyS10"};
+    const auto found = platform::scanSerialDevices("dev", "sys");
+    ASSERT_EQ(found.size(), all.size());
     EXPECT_EQ(found[0].path, "dev/serial/by-id/usb-Arduino_Uno_7543-if00");
-    EXPECT_EQ(found[1].label, "usb-FTDI_FT232R_A50285BI-if00-port0 (ttyUSB0)");
+    EXPECT_EQ(found[2].path, "dev/ttyS0");
+    // As an adapter's and a port's device are: read and written by their group.
+    const group* dialout = ::getgrnam("dialout");
+    if (::geteuid() != 0 || !dialout) {
+        EXPECT_EQ(scannedLabels(::geteuid()), all);
+        GTEST_SKIP() << "only root can give the devices away";
+    }
+    for (const char* node : {"dev/ttyUSB0", "dev/ttyS0"})
+        ASSERT_TRUE(::chown(node, 0, dialout->gr_gid) == 0 && ::chmod(node, 0660) == 0);
+    ::chmod("dev/ttyS2", 0600);  // its owner's only: no group to join
+    for (const char* node : {"dev/ttyACM1", "dev/ttyS10"}) ::chmod(node, 0666);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(scannedLabels(0), all);  // root opens everything
+    const std::string join = " - permission denied: sudo adduser $USER " +
+                             std::string(dialout->gr_name) + ", then log in again";
+    EXPECT_EQ(scannedLabels(65534),  // nobody
+              (std::vector<std::string>{all[0], all[1] + join, all[2] + join,
+                                        all[3] + " - permission denied", all[4]}));
 }
 
 TEST(SerialDevice, LinkIsReplacedInOneStepAndDefaultRemovesIt) {

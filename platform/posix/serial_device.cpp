@@ -1,8 +1,7 @@
 #include "platform/serial_device.h"
 
-#include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace platform {
 
@@ -26,15 +26,20 @@ bool isCharDevice(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
-// A ttyS node answers TIOCGSERIAL for every possible port; only those with a UART found
-// behind them are ports at all.
-bool hasUart(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    serial_struct info{};
-    const bool uart = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-    ::close(fd);
-    return uart;
+// The kernel's type of the UART behind a ttyS port (0, PORT_UNKNOWN, where none was
+// found), read from sysfs: opening the node to ask would raise DTR and RTS on it.
+bool hasUart(const fs::path& sysTty) {
+    int type = 0;
+    std::ifstream in(sysTty / "type");
+    return in >> type && type != PORT_UNKNOWN;
+}
+
+// The label with what keeps this user from opening the device, if anything.
+std::string withAccess(const std::string& path, std::string label) {
+    if (::access(path.c_str(), R_OK | W_OK) == 0) return label;
+    const std::string group = deviceGroup(path);
+    return label + " - permission denied" +
+           (group.empty() ? "" : ": sudo adduser $USER " + group + ", then log in again");
 }
 
 // The number after the name's letters, for sorting ttyS2 before ttyS10.
@@ -44,6 +49,15 @@ long trailingNumber(const std::string& name) {
 }
 
 }  // namespace
+
+std::string deviceGroup(const std::string& dev) {
+    struct stat st {};
+    const group* g = ::stat(dev.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
+    // Joining the device's group helps only when that group may open it, and never means
+    // joining root's.
+    if (!g || st.st_gid == 0 || (st.st_mode & S_IRWXG) != (S_IRGRP | S_IWGRP)) return "";
+    return g->gr_name;
+}
 
 std::string serialDevice(int16_t n) {
     const std::string link = comName(n);
@@ -82,7 +96,8 @@ bool portDeviceMenu() {
     return true;
 }
 
-std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot) {
+std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot,
+                                            const std::string& sysRoot) {
     std::vector<SerialChoice> adapters, uarts;
     std::error_code ec;
     const fs::path byId = fs::path(devRoot) / "serial" / "by-id";
@@ -94,13 +109,16 @@ std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot) {
             continue;
         }
         adapters.push_back(
-            {link.string(), link.filename().string() + " (" + target.filename().string() + ")"});
+            {link.string(), withAccess(link.string(), link.filename().string() + " (" +
+                                                          target.filename().string() + ")")});
     }
     ec.clear();
-    for (fs::directory_iterator it(devRoot, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path ttys = fs::path(sysRoot) / "class" / "tty";
+    for (fs::directory_iterator it(ttys, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind("ttyS", 0) != 0 || !hasUart(it->path().string())) continue;
-        uarts.push_back({it->path().string(), it->path().string()});
+        const std::string node = (fs::path(devRoot) / name).string();
+        if (name.rfind("ttyS", 0) != 0 || !hasUart(it->path()) || !fs::exists(node, ec)) continue;
+        uarts.push_back({node, withAccess(node, node)});
     }
     std::sort(adapters.begin(), adapters.end(),
               [](const auto& a, const auto& b) { return a.label < b.label; });

@@ -16,9 +16,12 @@ bool VorbixLoader::tryOpenCommPort() {
 
 void VorbixLoader::Form_Load() {
     LoadPortSettings();
+    // Without settings, the PORT dialog has just run: it opened the link (or said why it
+    // could not), and the operator's choice is written at exit.
+    const bool asked = SettingsChanged == -1;
     offerLeftOverRecords();
-    tryOpenCommPort();
-    SettingsChanged = 0;
+    if (!asked) tryOpenCommPort();
+    SettingsChanged = asked ? -1 : 0;
 }
 
 void VorbixLoader::Form_Unload(EndedBy by) {

@@ -44,6 +44,10 @@ platform::Answer VorbixLoader::msgBox(const std::string& text, platform::Icon ic
     return ui.msgBox(text, icon, buttons);
 }
 
+std::string VorbixLoader::defaultRecordFolder() const {
+    return fromMenu ? fileSystem.documentsFolder() : fileSystem.currentDirectory();
+}
+
 void VorbixLoader::setTransferBusy(bool busy) {
     platform::Enableable* const commands[] = {&PORT_SET, &AND_CLR, &down_load, &FILE_SAVE,
                                               &FILE_LOAD};

@@ -72,6 +72,9 @@ class VorbixLoader {
     void offerLeftOverRecords();
     // Says once per run that crash protection is off, and why.
     void warnJournal();
+    // The record folder before the operator chose one: the folder a terminal started the
+    // program in, or the documents folder when started from the menu.
+    std::string defaultRecordFolder() const;
     platform::Answer msgBox(const std::string& text, platform::Icon icon,
                             platform::Buttons buttons = platform::Buttons::Ok);
 

@@ -43,7 +43,7 @@ void VorbixLoader::LoadPortSettings() {
     // Any unreadable file means first-run defaults and asking for the port.
     PORT_NO = 1;
     BPS_ = "57600";
-    PASS_NAME = fileSystem.documentsFolder();
+    PASS_NAME = defaultRecordFolder();
     PORT_SET_Click();
 }
 

@@ -63,23 +63,42 @@ struct Rig : fake::Program {
 
 struct LifeCycle : ::testing::Test, Rig {};
 
-// Defaults, the dialog, and the link opened after it and again at the end of start-up;
-// the file is left as it was.
-TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogAndAreNotWritten) {
+// Defaults and the dialog, the link opened once after it, and the operator's choice
+// written at exit. The record folder is where a terminal started the program, or the
+// documents folder when the menu did.
+TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogWhoseChoiceIsKept) {
+    const auto& system = platform::systemFileSystem();
     for (const std::string bytes :
-         {"<none>", "<folder>", "3\r\n\"19200\"\r\n", "70000\r\n\"19200\"\r\n\"/d\"\r\n"}) {
-        Rig r;
-        if (bytes == "<folder>") fs::create_directory("PORT.DAT");
-        if (bytes[0] != '<') r.write(bytes);
-        r.vl.Form_Load();
-        EXPECT_FALSE(r.files.isOpen(r.vl.SettingsFileNo)) << bytes;
-        r.vl.Form_Unload();
-        EXPECT_EQ(r.settings(), "1|57600|" + platform::systemFileSystem().documentsFolder())
-            << bytes;
-        EXPECT_EQ(r.steps().front(), "show PORT SET") << bytes;  // before the link opens
-        EXPECT_EQ(r.comm.opens, 2) << bytes;
-        EXPECT_EQ(portDat(), bytes);
-    }
+         {"<none>", "<folder>", "3\r\n\"19200\"\r\n", "70000\r\n\"19200\"\r\n\"/d\"\r\n"})
+        for (const bool fromMenu : {false, true}) {
+            SCOPED_TRACE(bytes + (fromMenu ? ", from the menu" : ", from a terminal"));
+            Rig r;
+            r.vl.fromMenu = fromMenu;
+            r.ui.operators["PORT SET"] = answer(5, "19200");
+            if (bytes == "<folder>") fs::create_directory("PORT.DAT");
+            if (bytes[0] != '<') r.write(bytes);
+            r.vl.Form_Load();
+            EXPECT_FALSE(r.files.isOpen(r.vl.SettingsFileNo));
+            EXPECT_EQ(shown, "57600 com1");
+            EXPECT_EQ(r.steps().front(), "show PORT SET");  // before the link opens
+            EXPECT_EQ(r.comm.opens, 1);
+            r.vl.Form_Unload();
+            const std::string folder =
+                fromMenu ? system.documentsFolder() : system.currentDirectory();
+            if (bytes == "<folder>")
+                EXPECT_EQ(portDat(), "<folder>");  // reported at exit, nothing else written
+            else
+                EXPECT_EQ(portDat(), "5\r\n\"19200\"\r\n\"" + folder + "\"\r\n");
+        }
+}
+
+// One failure, one box: the dialog's opening of the link is start-up's.
+TEST(LifeCycleFirstRun, UnopenablePortChosenAtFirstStartIsReportedOnce) {
+    Rig r;
+    r.comm.failOpen = true;
+    r.vl.Form_Load();
+    ASSERT_EQ(r.ui.boxes.size(), 1u);
+    EXPECT_EQ(r.ui.boxes[0].icon, platform::Icon::Critical);
 }
 
 TEST_F(LifeCycle, PortCommandIsWrittenAtExitWithTheFolderReadByteForByte) {

@@ -23,6 +23,10 @@ void usage(std::ostream& o) {
 
 }  // namespace
 
+bool startedFromMenu(int argc, const char* const* argv) {
+    return argc == 2 && std::string_view(argv[1]) == "--from-menu";
+}
+
 std::string userFolder(const char* xdgDataHome, const char* home) {
     if (xdgDataHome && xdgDataHome[0] == '/') return std::string(xdgDataHome) + "/vorbixloader";
     if (home && home[0] == '/') return std::string(home) + "/.local/share/vorbixloader";
@@ -41,7 +45,7 @@ std::optional<int> handleCommandLine(int argc, const char* const* argv, std::ost
         usage(out);
         return 0;
     }
-    if (argc != 2 || a != "--from-menu") {
+    if (!startedFromMenu(argc, argv)) {
         usage(err);
         return 2;
     }

@@ -11,6 +11,9 @@
 std::optional<int> handleCommandLine(int argc, const char* const* argv, std::ostream& out,
                                      std::ostream& err);
 
+// Whether the desktop menu started the program (--from-menu).
+bool startedFromMenu(int argc, const char* const* argv);
+
 // The per-user working folder: $XDG_DATA_HOME/vorbixloader, where XDG_DATA_HOME defaults
 // to ~/.local/share (and a relative one is ignored); "" without a home folder.
 std::string userFolder(const char* xdgDataHome, const char* home);

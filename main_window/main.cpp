@@ -15,6 +15,7 @@
 
 int main(int argc, char** argv) {
     if (auto status = handleCommandLine(argc, argv, std::cout, std::cerr)) return *status;
+    const bool fromMenu = startedFromMenu(argc, argv);
     QApplication app(argc, argv);
     // The program ends only through its window's unload handler, never because a dialog
     // shown during start-up happened to be the last window open.
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     auto journalFile = platform::systemJournalFile(Journal::FileName);
     VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock,
                         journalFile.get());
+    window.fromMenu = fromMenu;
 
     platform::runHandler([&] { window.Form_Load(); });
     form->show();

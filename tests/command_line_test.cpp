@@ -55,6 +55,8 @@ TEST(CommandLine, FromTheMenuRunsInTheUserFolderMadeWhenMissing) {
     EXPECT_EQ(handleCommandLine(2, argv, out, err), std::nullopt) << err.str();
     ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(fs::current_path(), fs::path(data) / "vorbixloader");
+    EXPECT_TRUE(startedFromMenu(2, argv));
+    EXPECT_FALSE(startedFromMenu(1, argv));  // from a terminal
 }
 
 }  // namespace

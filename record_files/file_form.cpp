@@ -1,5 +1,6 @@
 #include "record_files/file_form.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "main_window/vorbix_loader.h"
@@ -70,8 +71,9 @@ std::string defaultRecordName(int year, int month, int day) {
     return std::string("LAP_DAT_") + date;
 }
 
-std::string nearestFolder(const platform::FileSystem& fs, const std::string& folder) {
-    if (folder.empty()) return fs.documentsFolder();
+std::string nearestFolder(const VorbixLoader& main, const std::string& folder) {
+    const platform::FileSystem& fs = main.fileSystem;
+    if (folder.empty()) return main.defaultRecordFolder();
     for (std::string f = fs.absolute(folder); !f.empty(); f = fs.parent(f))
         if (fs.listable(f)) return f;
     return fs.currentDirectory();
@@ -81,7 +83,7 @@ void File_Form::Form_Load() {
     File1.setPattern("*.txt");
     // The folder last used may be gone (a removed stick, a deleted folder); open as close
     // to it as still exists instead of failing.
-    const std::string folder = nearestFolder(main.fileSystem, main.PASS_NAME);
+    const std::string folder = nearestFolder(main, main.PASS_NAME);
     Drive1.setDrive(main.fileSystem.placeOf(folder));
     File1.setPath(folder);
     Dir1.setPath(folder);
@@ -107,15 +109,34 @@ void File_Form::File1_Click() {
     Text1.setText(name.substr(0, name.find('.')));
 }
 
+std::string recordFileToLoad(const platform::FileSystem& fs, const std::string& folder,
+                             const std::string& name) {
+    // The separator is always added: at the top of a place the name has two in a row.
+    const std::string fullName = folder + fs.separator() + name + ".txt";
+    if (fs.kind(fullName) != platform::FileKind::None) return fullName;
+    std::string only;
+    try {
+        for (const std::string& f : fs.list(folder, platform::FileKind::File)) {
+            if (f.size() != name.size() + 4 || f.compare(0, name.size(), name) != 0) continue;
+            std::string ext = f.substr(name.size());
+            for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (ext != ".txt") continue;
+            if (!only.empty()) return fullName;  // which one was meant is not ours to guess
+            only = f;
+        }
+    } catch (const platform::RuntimeError&) {
+        return fullName;  // the load reports the folder's fault
+    }
+    return only.empty() ? fullName : folder + fs.separator() + only;
+}
+
 void File_Form::Command1_Click() {
     main.PASS_NAME = File1.path();
-    // The separator is always added: at the top of a place the name has two in a row.
-    const std::string fullName = File1.path() + main.fileSystem.separator() + Text1.text() + ".txt";
     RecordFileNo = main.files.freeFile();
     if (Me.caption() == SaveCaption)
-        save(fullName);
+        save(File1.path() + main.fileSystem.separator() + Text1.text() + ".txt");
     else
-        load(fullName);
+        load(recordFileToLoad(main.fileSystem, File1.path(), Text1.text()));
 }
 
 void File_Form::save(const std::string& fullName) {

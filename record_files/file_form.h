@@ -56,10 +56,16 @@ constexpr int64_t RecordFileLimit = 8 << 20;
 // The box refusing a file of `size` bytes: its size and the limit.
 std::string tooLargeMessage(int64_t size);
 
+// The file "file load" opens for the name typed in `folder`: name.txt, else the one file
+// whose extension differs from ".txt" only in case (LAPS.TXT, from a Windows machine or a
+// memory card, where only the case-blind list showed it).
+std::string recordFileToLoad(const platform::FileSystem& fs, const std::string& folder,
+                             const std::string& name);
+
 // "LAP_DAT_" and the date as MM-DD-YYYY.
 std::string defaultRecordName(int year, int month, int day);
 
 // The folder the dialog opens at for `folder`: the folder itself, or its nearest parent
-// that can still be listed, or else the current directory; the documents folder when
-// `folder` is empty.
-std::string nearestFolder(const platform::FileSystem& fs, const std::string& folder);
+// that can still be listed, or else the current directory; the default record folder
+// when `folder` is empty.
+std::string nearestFolder(const VorbixLoader& main, const std::string& folder);

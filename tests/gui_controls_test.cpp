@@ -184,7 +184,9 @@ TEST_F(OnScreen, FileDialogGoesIntoAFolderAndLoadsTheClickedFile) {
     QTemporaryDir tmp;
     const std::string root = tmp.path().toStdString();
     QDir(tmp.path()).mkdir("sub");
-    std::ofstream(root + "/sub/laps.txt", std::ios::binary) << "12.345\r\n\r\n";
+    // Named in capitals, as on a memory card: listed and loaded all the same.
+    std::ofstream(root + "/sub/LAPS.TXT", std::ios::binary) << "12.345\r\n\r\n";
+    std::ofstream(root + "/sub/notes.tx", std::ios::binary);
     vl.PASS_NAME = root;
     whenModal([](QWidget* d) {
         auto* dirs = child<QListWidget>(d, "Dir1");
@@ -193,11 +195,12 @@ TEST_F(OnScreen, FileDialogGoesIntoAFolderAndLoadsTheClickedFile) {
         dirs->setCurrentItem(sub[0]);
         QTest::keyClick(dirs, Qt::Key_Return);  // opens it, as a double-click does
         auto* files = child<QListWidget>(d, "File1");
-        const auto laps = files->findItems("laps.txt", Qt::MatchExactly);
+        ASSERT_EQ(files->count(), 1);
+        const auto laps = files->findItems("LAPS.TXT", Qt::MatchExactly);
         ASSERT_FALSE(laps.empty());
         QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
                           files->visualItemRect(laps[0]).center());
-        EXPECT_EQ(child<QLineEdit>(d, "Text1")->text(), "laps");
+        EXPECT_EQ(child<QLineEdit>(d, "Text1")->text(), "LAPS");
         QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
     });
     vl.FILE_LOAD_Click();

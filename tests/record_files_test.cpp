@@ -65,6 +65,34 @@ TEST_F(RecordFiles, SaveAndLoadAreByteExact) {
     EXPECT_EQ(ui.answers.size(), 1u);  // each replacement was asked
 }
 
+// A record file named in capitals (from a Windows machine or a memory card) loads by its
+// name; saving still writes ".txt".
+TEST_F(RecordFiles, LoadTakesTheOneFileWhoseExtensionDiffersOnlyInCase) {
+    for (const char* name : {"LAPS.TXT", "b.txt", "b.TXT", "two.Txt", "two.tXT", "x.TXT.bak"})
+        put(at(name), std::string(name) + "\r\n");
+    const struct {
+        const char* typed;
+        std::string loaded;  // "" for "!! non file !!"
+    } cases[] = {
+        {"LAPS", "LAPS.TXT\r\n"},
+        {"b", "b.txt\r\n"},  // the exact name first
+        {"two", ""},         // which one was meant is not ours to guess
+        {"x", ""},
+        {"laps", ""},  // only the extension's case
+    };
+    for (const auto& c : cases) {
+        text.value = "kept\r\n";
+        ui.boxes.clear();
+        const bool closed = ok(" LOAD", c.typed);
+        EXPECT_EQ(closed, !c.loaded.empty()) << c.typed;
+        EXPECT_EQ(text.value, c.loaded.empty() ? "kept\r\n" : c.loaded) << c.typed;
+    }
+    text.value = "new\r\n";
+    ASSERT_TRUE(ok(" SAVE", "LAPS"));
+    EXPECT_EQ(slurp(at("LAPS.txt")), "new\r\n\r\n");
+    EXPECT_EQ(slurp(at("LAPS.TXT")), "LAPS.TXT\r\n");
+}
+
 TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
     text.value = "keep\r\n";
     put(at("r.txt"), "a\r\nb\r\nc\r\n");

@@ -39,14 +39,15 @@ std::vector<std::string> entries(const std::string& folder, bool folders) {
     return names;
 }
 
-// "*.txt;*.dat": any of the patterns; "*.*" means every file, as the operator expects.
+// "*.txt;*.dat": any of the patterns, in any case as on Windows (LAPS.TXT from a memory
+// card is a record file); "*.*" means every file, as the operator expects.
 bool matches(const std::string& patterns, const std::string& name) {
     size_t from = 0;
     for (;;) {
         const size_t semi = patterns.find(';', from);
         std::string p = patterns.substr(from, semi == std::string::npos ? semi : semi - from);
         if (p == "*.*") p = "*";
-        if (!p.empty() && ::fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+        if (!p.empty() && ::fnmatch(p.c_str(), name.c_str(), FNM_CASEFOLD) == 0) return true;
         if (semi == std::string::npos) return false;
         from = semi + 1;
     }

@@ -98,6 +98,23 @@ TEST_F(Dialog, ShowModalReturnsOnceUnloadedOrClosed) {
     EXPECT_EQ(unloads, 1);
 }
 
+// Right after a dialog closes no window is active until the window manager says so; a box
+// shown then belongs, and is centred, on the window under it, not on the screen.
+TEST_F(Dialog, ABoxAfterADialogClosedBelongsToTheWindowUnderIt) {
+    platform::qt::QtUi ui{"VorbixLoader"};
+    QtForm dialog{port_setei::formTable()};
+    whenModal([&](QWidget*) { dialog.unload(); });
+    dialog.showModal();
+    QApplication::setActiveWindow(nullptr);
+    QWidget* owner = nullptr;
+    whenModal([&](QWidget* box) {
+        owner = box->parentWidget();
+        box->close();
+    });
+    ui.msgBox("COM5: cannot open", platform::Icon::Critical);
+    EXPECT_EQ(owner, form.window());
+}
+
 TEST_F(Dialog, FolderListRefusesAMissingFolderAndStaysPut) {
     QTemporaryDir tmp;
     const std::string root = tmp.path().toStdString();

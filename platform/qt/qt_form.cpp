@@ -202,6 +202,7 @@ void QtForm::Impl::build(const FormTable& table) {
 
 void QtForm::Impl::showWindow() {
     window->show();
+    noteShown(window);
     window->raise();
     window->activateWindow();
     // The first tab stop has the focus when the window first appears.

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 #include "platform/qt/byte_codec.h"
 
@@ -11,13 +14,27 @@ namespace platform::qt {
 namespace {
 
 bool g_stopped = false;
+// The program's windows, the one shown last at the back.
+std::vector<QPointer<QWidget>> g_shown;
 
 }  // namespace
+
+void noteShown(QWidget* window) {
+    g_shown.erase(
+        std::remove_if(g_shown.begin(), g_shown.end(),
+                       [window](const QPointer<QWidget>& w) { return !w || w == window; }),
+        g_shown.end());
+    g_shown.emplace_back(window);
+}
 
 QWidget* frontWindow() {
     // A window just closed can still be the active one for a moment; never that.
     for (QWidget* w : {QApplication::activeModalWidget(), QApplication::activeWindow()})
         if (w && w->isVisible()) return w;
+    // Between a dialog closing and the window under it becoming active again (the window
+    // manager's business, later) none is active: the one shown last that still shows.
+    for (auto it = g_shown.rbegin(); it != g_shown.rend(); ++it)
+        if (*it && (*it)->isVisible()) return *it;
     return nullptr;
 }
 

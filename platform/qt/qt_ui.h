@@ -26,8 +26,11 @@ class QtUi : public Ui {
     std::string title_;
 };
 
-// The visible window in front, which owns the dialogs and boxes shown next.
+// The visible window in front, which owns the dialogs and boxes shown next, so they are
+// centred on it: the active one, else the one of the program's shown last.
 QWidget* frontWindow();
+// Tells frontWindow that the program's `window` was just shown.
+void noteShown(QWidget* window);
 
 // True once reportError has begun; window events are then dropped.
 bool eventsStopped();

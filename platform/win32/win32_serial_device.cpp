@@ -4,18 +4,16 @@
 #include <devguid.h>
 #include <setupapi.h>
 
+#include "platform/win32/win32_serial_device.h"
+
 #include "platform/serial_device.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
 
-namespace {
+namespace win32 {
 
-struct PortDevice {
-    std::string friendlyName;  // "USB Serial Port (COM5)"
-    bool found = false;
-    bool present = false;
-};
+namespace {
 
 std::string registryText(HKEY key, const wchar_t* value) {
     wchar_t buf[256];
@@ -25,53 +23,94 @@ std::string registryText(HKEY key, const wchar_t* value) {
         type != REG_SZ)
         return "";
     buf[size / sizeof(wchar_t)] = L'\0';
-    return win32::narrow(buf);
+    return narrow(buf);
 }
 
-// Looks the port up among the known serial devices, present ones first.
-PortDevice findPort(const std::string& portName) {
-    PortDevice result;
+std::optional<unsigned long> registryNumber(HKEY key, const wchar_t* value) {
+    DWORD n = 0, size = sizeof n, type = 0;
+    if (RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(&n), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return std::nullopt;
+    return n;
+}
+
+// A device property as text; the first string of a list (SPDRP_HARDWAREID).
+std::string deviceText(HDEVINFO set, SP_DEVINFO_DATA& info, DWORD property) {
+    wchar_t buf[256] = {};
+    SetupDiGetDeviceRegistryPropertyW(set, &info, property, nullptr, reinterpret_cast<BYTE*>(buf),
+                                      sizeof buf - sizeof(wchar_t), nullptr);
+    return narrow(buf);
+}
+
+bool startsWithNoCase(const std::string& s, const std::string& prefix) {
+    return s.size() >= prefix.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, s.c_str(), int(prefix.size()),
+                          prefix.c_str(), int(prefix.size())) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::vector<PortDevice> systemPortDevices() {
+    std::vector<PortDevice> devices;
     for (const DWORD flags : {DWORD(DIGCF_PRESENT), DWORD(0)}) {
         HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, flags);
         if (set == INVALID_HANDLE_VALUE) continue;
         SP_DEVINFO_DATA info{};
         info.cbSize = sizeof info;
         for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &info); ++i) {
+            // The device's parameters, read only: the port's name, and FTDI's timer.
             HKEY key = SetupDiOpenDevRegKey(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
             if (key == INVALID_HANDLE_VALUE) continue;
-            const std::string name = registryText(key, L"PortName");
+            PortDevice d;
+            d.portName = registryText(key, L"PortName");
+            d.latencyTimer = registryNumber(key, L"LatencyTimer");
             RegCloseKey(key);
-            if (lstrcmpiA(name.c_str(), portName.c_str()) != 0) continue;
-            wchar_t friendly[256] = {};
-            SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr,
-                                              reinterpret_cast<BYTE*>(friendly),
-                                              sizeof friendly - sizeof(wchar_t), nullptr);
-            result = {win32::narrow(friendly), true, flags == DIGCF_PRESENT};
-            break;
+            d.friendlyName = deviceText(set, info, SPDRP_FRIENDLYNAME);
+            d.hardwareId = deviceText(set, info, SPDRP_HARDWAREID);
+            d.present = flags == DIGCF_PRESENT;
+            devices.push_back(std::move(d));
         }
         SetupDiDestroyDeviceInfoList(set);
-        if (result.found) break;
     }
-    return result;
+    return devices;
 }
 
-}  // namespace
+std::string describePort(int16_t n, const std::vector<PortDevice>& devices,
+                         const std::function<bool()>& dosName) {
+    const std::string port = "COM" + std::to_string(n);
+    const PortDevice* device = nullptr;
+    for (const PortDevice& d : devices)
+        if (lstrcmpiA(d.portName.c_str(), port.c_str()) == 0) {
+            device = &d;
+            break;
+        }
+    // Not a Plug and Play port (a mapped or virtual one): the name alone tells.
+    const bool present = device ? device->present : dosName();
+    const std::string what =
+        device && !device->friendlyName.empty() ? device->friendlyName : serialDevice(n);
+    std::string text = port + ": " + what + (present ? " (present)" : " (not present)");
+    // The logger waits for each reply: every received frame waits out the timer too.
+    if (device && device->latencyTimer && *device->latencyTimer > 2 &&
+        startsWithNoCase(device->hardwareId, "FTDIBUS\\"))
+        text += "\nThe adapter holds received bytes up to " +
+                std::to_string(*device->latencyTimer) +
+                " ms, which slows a download: set its Latency Timer to 1 ms in Device Manager "
+                "(the port's Properties, Port Settings, Advanced).";
+    return text;
+}
+
+}  // namespace win32
 
 std::string serialDevice(int16_t n) {
     return "\\\\.\\COM" + std::to_string(n);
 }
 
 std::string describeSerialPort(int16_t n) {
-    const std::string port = "COM" + std::to_string(n);
-    const PortDevice device = findPort(port);
-    bool present = device.present;
-    if (!device.found) {
-        // Not a Plug and Play port (a mapped or virtual one): the name alone tells.
+    return win32::describePort(n, win32::systemPortDevices(), [n] {
         wchar_t target[512];
-        present = QueryDosDeviceW(win32::widen(port).c_str(), target, 512) != 0;
-    }
-    const std::string what = device.friendlyName.empty() ? serialDevice(n) : device.friendlyName;
-    return port + ": " + what + (present ? " (present)" : " (not present)");
+        return QueryDosDeviceW(win32::widen("COM" + std::to_string(n)).c_str(), target, 512) != 0;
+    });
 }
 
 // Windows names its ports itself: there are no COMn links to point, so the PORT dialog
@@ -84,7 +123,7 @@ std::string comLinkTarget(int16_t, const std::string&) {
     return "";
 }
 
-std::vector<SerialChoice> scanSerialDevices(const std::string&) {
+std::vector<SerialChoice> scanSerialDevices(const std::string&, const std::string&) {
     return {};
 }
 

@@ -35,9 +35,13 @@ if(VL_HOST_BUILD)
   add_test(NAME e2e_wine_download_save_load
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_download_save_load.sh
                    ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})
-  set_tests_properties(e2e_wine_download_save_load PROPERTIES LABELS e2e TIMEOUT 240)
+  # After the fixture: on a fresh build it boots the prefixes' template, and these tests
+  # would otherwise wait for that boot inside their own time limits.
+  set_tests_properties(e2e_wine_download_save_load PROPERTIES LABELS e2e TIMEOUT 240
+                       FIXTURES_REQUIRED wine)
   add_test(NAME e2e_wine_installer
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_installer.sh
                    ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})
-  set_tests_properties(e2e_wine_installer PROPERTIES LABELS e2e TIMEOUT 400)
+  set_tests_properties(e2e_wine_installer PROPERTIES LABELS e2e TIMEOUT 400
+                       FIXTURES_REQUIRED wine)
 endif()

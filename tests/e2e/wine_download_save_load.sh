@@ -11,6 +11,7 @@ SHOT=${3:-}
 . "$(dirname "$0")/../../tools/scripts/wine-prefix.sh"
 
 PREFIX=$WIN_BUILD/wine/e2e
+vl_wine_home "$WIN_BUILD/wine"  # also for the window manager
 trap 'vl_wine_stop "$PREFIX"; cleanup' EXIT
 
 start_xvfb

@@ -18,6 +18,7 @@ SHOT=${3:-}
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 
 PREFIX=$WIN_BUILD/wine/installer
+vl_wine_home "$WIN_BUILD/wine"  # also for the window manager
 trap 'vl_wine_stop "$PREFIX"; cleanup' EXIT
 
 # The installer as cpack makes it, made here so the test needs nothing made after it.

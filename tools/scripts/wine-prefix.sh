@@ -7,14 +7,24 @@
 #   wine-prefix.sh start DIR   makes DIR/run from DIR/template and starts its wineserver
 #   wine-prefix.sh stop DIR    stops the wineserver of DIR/run
 # Sourced, it gives vl_wine_prefix DIR NAME (makes DIR/NAME and starts it), vl_wine_start
-# PREFIX and vl_wine_stop PREFIX.
+# PREFIX, vl_wine_stop PREFIX and vl_wine_home DIR.
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Wine writes menus, file types and links to the user's folders into the home folder
+# (~/.config/menus, ~/.local/share/applications, ...): its own, DIR/home, for everything
+# run with Wine from here on.
+vl_wine_home() {
+    export HOME=$1/home
+    export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share XDG_CACHE_HOME=$HOME/.cache
+    mkdir -p "$HOME"
+}
+
 vl_wine_template() {
     local tpl=$1/template
     mkdir -p "$1"
+    vl_wine_home "$1"
     (
         flock 9
         if [ ! -e "$tpl/.ready" ]; then
@@ -30,6 +40,7 @@ vl_wine_template() {
 vl_wine_prefix() {
     local dir=$1 prefix=$1/$2
     vl_wine_template "$dir" || return 1
+    vl_wine_home "$dir"
     vl_wine_stop "$prefix"
     rm -rf "$prefix"
     cp -al "$dir/template" "$prefix"
@@ -46,7 +57,11 @@ vl_wine_start() {
 }
 
 vl_wine_stop() {
-    if [ -d "$1" ]; then WINEPREFIX=$1 wineserver -k 2>/dev/null || true; fi
+    # Waits for it to be gone: a server still ending would take the next start's requests.
+    if [ -d "$1" ]; then
+        WINEPREFIX=$1 wineserver -k 2>/dev/null || true
+        WINEPREFIX=$1 wineserver -w 2>/dev/null || true
+    fi
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

@@ -4,6 +4,11 @@
 # bits and a crash can exit 0, but a finished GoogleTest run always writes its results.
 set -u
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The home folder of the prefix's own (wine-prefix.sh), beside it.
+if [ -n "${WINEPREFIX:-}" ]; then
+    . "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
+    vl_wine_home "$(dirname "$WINEPREFIX")"
+fi
 xml=
 for a in "$@"; do
     case $a in --gtest_output=xml:*) xml=${a#--gtest_output=xml:} ;; esac

@@ -26,8 +26,8 @@ bool isCharDevice(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
-// The kernel's type of the UART behind a ttyS port (0, PORT_UNKNOWN, where none was
-// found), read from sysfs: opening the node to ask would raise DTR and RTS on it.
+// Whether sysfs shows a UART behind a ttyS port (its type is 0, PORT_UNKNOWN, where none
+// was found): opening the node to ask would raise DTR and RTS on it.
 bool hasUart(const fs::path& sysTty) {
     int type = 0;
     std::ifstream in(sysTty / "type");

@@ -282,7 +282,7 @@ void TermiosCommPort::checkOverruns(std::vector<serial::ReceiveQueue::LineError>
 void TermiosCommPort::askLowLatency() {
     foundFlags_.reset();
     serial_struct s{};
-    // A pty or a modem-class (ACM) device has no such settings: nothing to ask.
+    // A pty has no such settings: nothing to ask.
     if (!driver_->get(fd_, s) || (s.flags & ASYNC_LOW_LATENCY)) return;
     const int found = s.flags;
     s.flags |= ASYNC_LOW_LATENCY;

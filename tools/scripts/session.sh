@@ -50,9 +50,12 @@ start_atspi() {
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 
+# -noreset: by default the server resets when its last client leaves, and a client that
+# connects during the reset (the program, while xdotool has just looked for its window)
+# is refused.
 start_xvfb() {
   : >"$WORK/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$WORK/display" 2>/dev/null &
   PIDS+=($!)
   wait_for 10 test -s "$WORK/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$WORK/display")"

@@ -66,7 +66,25 @@ void RecordView::replaceSelection(std::string_view bytes) {
 void RecordView::changed() {
     followCaret_ = true;
     valueChanged_ = true;
-    if (!cadence_ && hwnd_) cadence_ = SetTimer(hwnd_, CadenceTimer, CadenceMs, nullptr) != 0;
+    pending_ = true;
+    if (!cadence_ && hwnd_ && SetTimer(hwnd_, CadenceTimer, CadenceMs, nullptr))
+        cadence_ = CadenceMs;
+}
+
+void RecordView::showChanges() {
+    pending_ = false;
+    // Lines already shown stay; scrolling moves them and the new ones are painted.
+    if (!(std::exchange(followCaret_, false) && showCaret())) layOut();
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    const long from = static_cast<long>(lines_.changedFrom()) - top_;
+    r.top = static_cast<LONG>(std::clamp<long>(from * lineHeight_, 0, r.bottom));
+    if (r.top < r.bottom) InvalidateRect(hwnd_, &r, FALSE);
+    lines_.shown();
+    placeCaret();
+    // Once per cadence, never per line; nearly free while no client listens.
+    if (std::exchange(valueChanged_, false))
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 int RecordView::rows() const {
@@ -85,17 +103,25 @@ void RecordView::layOut() {
     si.nPage = static_cast<UINT>(rows());
     top_ = std::clamp<long>(top_, 0, std::max<long>(0, si.nMax + 1 - static_cast<int>(si.nPage)));
     si.nPos = static_cast<int>(top_);
-    SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+    setScroll(SB_VERT, si);
     const long width =
         static_cast<long>(std::min<size_t>(lines_.widest(), 1 << 20)) * charWidth_ + 2 * Margin;
     si.nMax = static_cast<int>(width) - 1;
     si.nPage = static_cast<UINT>(std::max<LONG>(1, r.right));
     x_ = std::clamp<long>(x_, 0, std::max<long>(0, width - r.right));
     si.nPos = static_cast<int>(x_);
-    SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
+    setScroll(SB_HORZ, si);
 }
 
-void RecordView::scrollTo(long top, long x) {
+void RecordView::setScroll(int bar, const SCROLLINFO& si) {
+    SCROLLINFO& last = bars_[bar == SB_VERT];
+    if (last.cbSize && last.nMax == si.nMax && last.nPage == si.nPage && last.nPos == si.nPos)
+        return;  // a download's lines leave the horizontal bar as it was
+    last = si;
+    SetScrollInfo(hwnd_, bar, &si, TRUE);
+}
+
+bool RecordView::scrollTo(long top, long x) {
     RECT r;
     GetClientRect(hwnd_, &r);
     const long maxTop = std::max<long>(0, static_cast<long>(lines_.lineCount()) - rows());
@@ -103,7 +129,7 @@ void RecordView::scrollTo(long top, long x) {
         static_cast<long>(std::min<size_t>(lines_.widest(), 1 << 20)) * charWidth_ + 2 * Margin;
     top = std::clamp<long>(top, 0, maxTop);
     x = std::clamp<long>(x, 0, std::max<long>(0, width - r.right));
-    if (top == top_ && x == x_) return;
+    if (top == top_ && x == x_) return false;
     const long dy = (top_ - top) * lineHeight_, dx = x_ - x;
     top_ = top;
     x_ = x;
@@ -115,9 +141,10 @@ void RecordView::scrollTo(long top, long x) {
         InvalidateRect(hwnd_, nullptr, TRUE);
     layOut();
     placeCaret();
+    return true;
 }
 
-void RecordView::showCaret() {
+bool RecordView::showCaret() {
     const Pos c = lines_.caret();
     RECT r;
     GetClientRect(hwnd_, &r);
@@ -132,7 +159,7 @@ void RecordView::showCaret() {
         x = cx - Margin;
     else if (cx > x + r.right - Margin)
         x = cx - r.right + Margin;
-    scrollTo(top, x);
+    return scrollTo(top, x);
 }
 
 void RecordView::placeCaret() {
@@ -321,24 +348,15 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_TIMER:
             if (wp != CadenceTimer) break;
-            KillTimer(hwnd_, CadenceTimer);
-            cadence_ = false;
-            {
-                // Lines already shown stay; scrolling moves them and the new ones are painted.
-                if (followCaret_) showCaret();
-                followCaret_ = false;
-                layOut();
-                RECT r;
-                GetClientRect(hwnd_, &r);
-                const long from = static_cast<long>(lines_.changedFrom()) - top_;
-                r.top = static_cast<LONG>(std::clamp<long>(from * lineHeight_, 0, r.bottom));
-                if (r.top < r.bottom) InvalidateRect(hwnd_, &r, FALSE);
-                lines_.shown();
-                placeCaret();
-                // Once per cadence, never per line; nearly free while no client listens.
-                if (std::exchange(valueChanged_, false))
-                    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+            if (!pending_) {  // the changes have stopped, and so does the tick
+                KillTimer(hwnd_, CadenceTimer);
+                cadence_ = 0;
+                return 0;
             }
+            // They keep coming: the tick stays, at the slower pace.
+            if (cadence_ != StreamMs && SetTimer(hwnd_, CadenceTimer, StreamMs, nullptr))
+                cadence_ = StreamMs;
+            showChanges();
             return 0;
         case WM_VSCROLL:
         case WM_HSCROLL: {

@@ -17,8 +17,10 @@ namespace platform::win32 {
 class RecordView {
   public:
     // Changes from the program are shown at most this often: a download inserting line
-    // after line never waits for a repaint per line.
-    static constexpr UINT CadenceMs = 20;
+    // after line never waits for a repaint per line. A change after a quiet spell shows
+    // after CadenceMs; while changes keep coming, every StreamMs, as a paint costs the
+    // serial line's replies far more under Wine than lines can be read at that pace.
+    static constexpr UINT CadenceMs = 20, StreamMs = 100;
 
     RecordView(HWND parent, int id, DWORD style);
     ~RecordView();
@@ -39,8 +41,10 @@ class RecordView {
     void paint();
     void changed();  // by the program: shown at the next cadence
     void layOut();   // scroll bar ranges from the lines and the window
-    void scrollTo(long top, long x);
-    void showCaret();  // scrolls the caret into view
+    void setScroll(int bar, const SCROLLINFO& si);
+    bool scrollTo(long top, long x);  // true when it moved (and laid out)
+    bool showCaret();                 // scrolls the caret into view
+    void showChanges();               // at a cadence tick
     void placeCaret();
     void moveCaret(Pos to, bool extend);  // as the operator did
     void selectAll();
@@ -54,8 +58,10 @@ class RecordView {
     int lineHeight_ = 16, charWidth_ = 8;
     RecordLines lines_;
     long top_ = 0, x_ = 0;  // first line in view; pixels scrolled to the right
-    bool cadence_ = false, followCaret_ = false, focused_ = false;
+    UINT cadence_ = 0;      // the running tick's period, 0 while none runs
+    bool pending_ = false, followCaret_ = false, focused_ = false;
     bool valueChanged_ = false;  // told to screen readers at the next cadence
+    SCROLLINFO bars_[2]{};       // what the bars were last given: each setting redraws one
 };
 
 }  // namespace platform::win32

@@ -74,7 +74,9 @@ void RecordView::changed() {
 void RecordView::showChanges() {
     pending_ = false;
     // Lines already shown stay; scrolling moves them and the new ones are painted.
+    streaming_ = cadence_ == StreamMs;
     if (!(std::exchange(followCaret_, false) && showCaret())) layOut();
+    streaming_ = false;
     RECT r;
     GetClientRect(hwnd_, &r);
     const long from = static_cast<long>(lines_.changedFrom()) - top_;
@@ -114,11 +116,17 @@ void RecordView::layOut() {
 }
 
 void RecordView::setScroll(int bar, const SCROLLINFO& si) {
-    SCROLLINFO& last = bars_[bar == SB_VERT];
+    SCROLLINFO& last = bars_[bar];  // SB_HORZ or SB_VERT
     if (last.cbSize && last.nMax == si.nMax && last.nPage == si.nPage && last.nPos == si.nPos)
         return;  // a download's lines leave the horizontal bar as it was
     last = si;
-    SetScrollInfo(hwnd_, bar, &si, TRUE);
+    // Under Wine a bar's drawing costs more than a tick's lines: while they stream in, the
+    // bars are drawn at most every BarsMs, and once more when the lines stop.
+    const DWORD now = GetTickCount();
+    const bool draw = !streaming_ || now - barsDrawn_ >= BarsMs;
+    if (draw) barsDrawn_ = now;
+    barsBehind_ = barsBehind_ || !draw;
+    SetScrollInfo(hwnd_, bar, &si, draw);
 }
 
 bool RecordView::scrollTo(long top, long x) {
@@ -351,6 +359,8 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (!pending_) {  // the changes have stopped, and so does the tick
                 KillTimer(hwnd_, CadenceTimer);
                 cadence_ = 0;
+                if (std::exchange(barsBehind_, false))
+                    for (int bar : {SB_HORZ, SB_VERT}) SetScrollInfo(hwnd_, bar, &bars_[bar], TRUE);
                 return 0;
             }
             // They keep coming: the tick stays, at the slower pace.

@@ -20,7 +20,7 @@ class RecordView {
     // after line never waits for a repaint per line. A change after a quiet spell shows
     // after CadenceMs; while changes keep coming, every StreamMs, as a paint costs the
     // serial line's replies far more under Wine than lines can be read at that pace.
-    static constexpr UINT CadenceMs = 20, StreamMs = 100;
+    static constexpr UINT CadenceMs = 20, StreamMs = 100, BarsMs = 500;
 
     RecordView(HWND parent, int id, DWORD style);
     ~RecordView();
@@ -60,8 +60,10 @@ class RecordView {
     long top_ = 0, x_ = 0;  // first line in view; pixels scrolled to the right
     UINT cadence_ = 0;      // the running tick's period, 0 while none runs
     bool pending_ = false, followCaret_ = false, focused_ = false;
-    bool valueChanged_ = false;  // told to screen readers at the next cadence
-    SCROLLINFO bars_[2]{};       // what the bars were last given: each setting redraws one
+    bool valueChanged_ = false;                    // told to screen readers at the next cadence
+    bool streaming_ = false, barsBehind_ = false;  // a tick while lines stream; bars not drawn
+    DWORD barsDrawn_ = 0;
+    SCROLLINFO bars_[2]{};  // what the bars were last given: each setting redraws one
 };
 
 }  // namespace platform::win32

@@ -72,6 +72,9 @@ bool pumpUntil(const bool& done) {
             if (top && IsDialogMessageW(top, &m)) continue;  // Tab, arrows, Alt+keys
             TranslateMessage(&m);
             DispatchMessageW(&m);
+            // A paint or a tick can take a while under Wine: a read that completed
+            // meanwhile is answered before the next one.
+            if (m.message == WM_PAINT || m.message == WM_TIMER) break;
         }
     }
     return !g_ended;

@@ -77,7 +77,7 @@ void Journal::start(std::string_view text) {
     broken_ = false;
     mirrored_ = false;
     unsaved_ = false;
-    pending_ = false;
+    pending_ = unsynced_ = false;
     try {
         file_->start(Header, text);
         mirrored_ = true;
@@ -96,7 +96,7 @@ void Journal::downloadStarted() {
 void Journal::allSaved() noexcept {
     if (!file_) return;
     file_->remove();
-    mirrored_ = unsaved_ = pending_ = broken_ = false;
+    mirrored_ = unsaved_ = pending_ = unsynced_ = broken_ = false;
 }
 
 void Journal::append(std::string_view listed, const platform::TextBox& text) {
@@ -110,7 +110,7 @@ void Journal::append(std::string_view listed, const platform::TextBox& text) {
     }
     try {
         file_->append(listed);
-        pending_ = unsaved_ = true;
+        pending_ = unsynced_ = unsaved_ = true;
     } catch (const platform::RuntimeError& e) {
         fail(e);
     }
@@ -129,10 +129,12 @@ void Journal::syncIfDue() {
 }
 
 void Journal::sync() {
-    if (!pending_ || broken_) return;
+    // Also while a sync started in the background has not returned: only a sync that has
+    // returned puts the records on the disk.
+    if (!unsynced_ || broken_) return;
     try {
         file_->sync();
-        pending_ = false;
+        pending_ = unsynced_ = false;
         lastSync_ = clock_.milliseconds();
     } catch (const platform::RuntimeError& e) {
         fail(e);
@@ -151,7 +153,7 @@ void Journal::end(bool keepUnsaved) {
 void Journal::fail(const platform::RuntimeError& e) {
     // What the file already holds stays: after a crash, some records beat none.
     broken_ = true;
-    pending_ = false;
+    pending_ = unsynced_ = false;
     if (!warned_) warning_ = "!! crash protection is off: " + e.description() + " !!";
     warned_ = true;
 }

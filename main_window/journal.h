@@ -70,7 +70,8 @@ class Journal {
     const platform::Clock& clock_;
     bool mirrored_ = false;  // the file holds the record text as it stands
     bool unsaved_ = false;   // ...and records that are in no file
-    bool pending_ = false;   // added since the last sync
+    bool pending_ = false;   // added since the last sync was started
+    bool unsynced_ = false;  // added since the last sync that returned
     bool broken_ = false;    // a write failed: nothing more until the text starts afresh
     bool warned_ = false;
     int64_t lastSync_ = 0;

@@ -146,8 +146,13 @@ void JournalFile::append(std::string_view b) {
 
 void JournalFile::sync() {
     synced = *bytes;
-    ++syncs;
     log->push_back("journal synced");
+}
+
+void JournalFile::startSync() {
+    syncing = *bytes;
+    ++syncs;
+    log->push_back("journal sync started");
 }
 
 void JournalFile::remove() noexcept {

@@ -279,13 +279,15 @@ class JournalFile : public platform::JournalFile {
     void start(std::string_view head, std::string_view rest) override;
     void append(std::string_view b) override;
     void sync() override;
-    void startSync() override { sync(); }
+    // A sync in the background that has not returned, as on a disk slower than the logger.
+    void startSync() override;
     void remove() noexcept override;
 
     Log* log;
     std::optional<std::string> bytes;
-    std::string synced;
-    int syncs = 0;
+    std::string synced;   // what a sync that has returned put on the disk
+    std::string syncing;  // what the last sync started in the background covers
+    int syncs = 0;        // started in the background
     std::string unreadable;
     bool stuck = false;  // moving aside fails
     std::map<std::string, std::string> aside;

@@ -37,6 +37,7 @@ platform/posix/file_io.cpp|    if (links == Links::Follow) {|    if (true) {| th
 platform/file_io.cpp|        if (size > limit)|        if (false)| a journal of any size is read whole
 main_window/journal.cpp|keepUnread(std::string(FileName) + ": not of a format this version knows");|file_->remove();| a journal of another format is deleted
 main_window/journal.cpp|    file_ = nullptr;\n}|}| the journal is changed after the shut-down
+main_window/journal.cpp|    if (!unsynced_ || broken_) return;|    if (!pending_ || broken_) return;| the end record is answered while a sync has not returned
 main_window/vorbix_loader.cpp|    if (unloading_) return;\n|| the port opens again after the shut-down
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success
 platform/fatal.cpp|    if (g_failing) return;\n|| handlers run while the error report is open

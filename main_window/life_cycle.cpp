@@ -16,12 +16,17 @@ bool VorbixLoader::tryOpenCommPort() {
 
 void VorbixLoader::Form_Load() {
     LoadPortSettings();
-    // Without settings, the PORT dialog has just run: it opened the link (or said why it
-    // could not), and the operator's choice is written at exit.
+    // Without settings, the PORT dialog has just run and opened the link, or said why it
+    // could not.
     const bool asked = SettingsChanged == -1;
     offerLeftOverRecords();
-    if (!asked) tryOpenCommPort();
-    SettingsChanged = asked ? -1 : 0;
+    // The link opens here too, so a first start sends two CRs; a port that has just
+    // failed is not tried again, so its failure is reported once.
+    const bool failedFirst = asked && !MSComm1.portOpen();
+    const bool opened = !failedFirst && tryOpenCommPort();
+    // The first start's choice is written at exit only when its port opened, so after a
+    // failure the next start asks again.
+    SettingsChanged = asked && opened ? -1 : 0;
 }
 
 void VorbixLoader::Form_Unload(EndedBy by) {

@@ -63,9 +63,9 @@ struct Rig : fake::Program {
 
 struct LifeCycle : ::testing::Test, Rig {};
 
-// Defaults and the dialog, the link opened once after it, and the operator's choice
-// written at exit. The record folder is where a terminal started the program, or the
-// documents folder when the menu did.
+// Defaults and the dialog, the link opened by it and again by start-up (two CRs), and
+// the operator's choice written at exit. The record folder is where a terminal started
+// the program, or the documents folder when the menu did.
 TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogWhoseChoiceIsKept) {
     const auto& system = platform::systemFileSystem();
     for (const std::string bytes :
@@ -81,7 +81,7 @@ TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogWhoseChoiceIsK
             EXPECT_FALSE(r.files.isOpen(r.vl.SettingsFileNo));
             EXPECT_EQ(shown, "57600 com1");
             EXPECT_EQ(r.steps().front(), "show PORT SET");  // before the link opens
-            EXPECT_EQ(r.comm.opens, 1);
+            EXPECT_EQ(r.comm.sent, "\r\r");
             r.vl.Form_Unload();
             const std::string folder =
                 fromMenu ? system.documentsFolder() : system.currentDirectory();
@@ -92,13 +92,19 @@ TEST(LifeCycleFirstRun, UnreadableSettingsMeanDefaultsAndTheDialogWhoseChoiceIsK
         }
 }
 
-// One failure, one box: the dialog's opening of the link is start-up's.
-TEST(LifeCycleFirstRun, UnopenablePortChosenAtFirstStartIsReportedOnce) {
-    Rig r;
-    r.comm.failOpen = true;
-    r.vl.Form_Load();
-    ASSERT_EQ(r.ui.boxes.size(), 1u);
-    EXPECT_EQ(r.ui.boxes[0].icon, platform::Icon::Critical);
+// One failure, one box, and the choice not kept: the file stays as it was, so the next
+// start asks again.
+TEST(LifeCycleFirstRun, UnopenablePortChosenAtFirstStartIsReportedOnceAndNotKept) {
+    for (const std::string bytes : {"<none>", "3\r\n\"19200\"\r\n"}) {
+        Rig r;
+        r.comm.failOpen = true;
+        if (bytes[0] != '<') r.write(bytes);
+        r.vl.Form_Load();
+        r.vl.Form_Unload();
+        ASSERT_EQ(r.ui.boxes.size(), 1u) << bytes;
+        EXPECT_EQ(r.ui.boxes[0].icon, platform::Icon::Critical);
+        EXPECT_EQ(portDat(), bytes);
+    }
 }
 
 TEST_F(LifeCycle, PortCommandIsWrittenAtExitWithTheFolderReadByteForByte) {

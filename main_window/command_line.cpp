@@ -46,6 +46,11 @@ std::optional<int> handleCommandLine(int argc, const char* const* argv, std::ost
         return 0;
     }
     if (!startedFromMenu(argc, argv)) {
+        // Named, so a typing error shows among the usage lines.
+        if (a != "--version" && a != "--help" && a != "--from-menu")
+            err << "vorbixloader: unknown option: " << a << "\n";
+        else
+            err << "vorbixloader: unexpected argument: " << argv[2] << "\n";
         usage(err);
         return 2;
     }

@@ -5,9 +5,9 @@
 #include <ostream>
 #include <string>
 
-// Answers --version and --help, refuses anything else but --from-menu with the usage, and
-// for --from-menu makes the per-user folder the working directory. Returns the exit
-// status when the program is to end here.
+// Answers --version and --help, refuses anything else but --from-menu by naming it and
+// showing the usage, and for --from-menu makes the per-user folder the working directory.
+// Returns the exit status when the program is to end here.
 std::optional<int> handleCommandLine(int argc, const char* const* argv, std::ostream& out,
                                      std::ostream& err);
 

@@ -24,9 +24,9 @@ TEST(CommandLine, AnswersVersionAndHelpAndRefusesAnythingElse) {
     } cases[] = {
         {{}, std::nullopt, "", ""},
         {{"--help"}, 0, "COMn in the working folder", ""},
-        {{"--help", "x"}, 2, "", "Usage: vorbixloader"},
-        {{"-platform"}, 2, "", "Usage: vorbixloader"},
-        {{"demo"}, 2, "", "--version | --help"},
+        {{"--help", "x"}, 2, "", "vorbixloader: unexpected argument: x\nUsage: vorbixloader"},
+        {{"--bogus"}, 2, "", "vorbixloader: unknown option: --bogus\nUsage: vorbixloader"},
+        {{"--from-menu", "--bogus"}, 2, "", "unexpected argument: --bogus"},
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv{"vorbixloader"};

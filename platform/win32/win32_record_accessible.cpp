@@ -17,8 +17,10 @@ bool self(const VARIANT& child) {
 }
 
 // Holds the window, not the view: a client may keep the object after the window is gone,
-// and then gets errors from the standard object, not a dangling view.
-class RecordAccessible final : public IAccessible {
+// and then gets errors from the standard object, not a dangling view. It hands out only
+// its own interfaces: one of the standard object's would answer QueryInterface for
+// IUnknown with another object, and COM's marshaller relies on that answer staying the same.
+class RecordAccessible final : public IAccessible, public IOleWindow {
   public:
     RecordAccessible(HWND view, IAccessible* standard) : view_(view), std_(standard) {}
 
@@ -26,12 +28,16 @@ class RecordAccessible final : public IAccessible {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, IidAccessible)) {
+            IsEqualIID(riid, IidAccessible))
             *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
+        else if (IsEqualIID(riid, __uuidof(IOleWindow)))  // WindowFromAccessibleObject asks it
+            *out = static_cast<IOleWindow*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
         }
-        return std_->QueryInterface(riid, out);  // IEnumVARIANT, IOleWindow
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -55,6 +61,14 @@ class RecordAccessible final : public IAccessible {
                                      VARIANT* v, EXCEPINFO* e, UINT* a) override {
         return std_->Invoke(id, r, lc, f, p, v, e, a);
     }
+
+    // --- IOleWindow
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* w) override {
+        if (!w) return E_POINTER;
+        *w = view_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
     // --- IAccessible: ours
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
@@ -156,7 +170,7 @@ LRESULT answerRecordAccessible(HWND view, WPARAM wp) {
         standard->Release();
         return 0;
     }
-    const LRESULT answer = LresultFromObject(IidAccessible, wp, object);
+    const LRESULT answer = LresultFromObject(IidAccessible, wp, static_cast<IAccessible*>(object));
     object->Release();  // the answer holds its own reference
     return answer;
 }

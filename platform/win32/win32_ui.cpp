@@ -3,6 +3,7 @@
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <map>
@@ -81,6 +82,9 @@ bool pumpUntil(const bool& done) {
 }
 
 void startUp() {
+    // A single-threaded apartment: a screen reader's calls on the record text's object
+    // (LresultFromObject) are marshalled by COM to this, the window thread.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     // Per monitor where the system has it (Windows 10), else system-wide; looked up at

@@ -36,7 +36,8 @@ bool eventsStopped();
 // The desktop session ends: raises the Ui's onEndRequest.
 void endRequested();
 
-// Declares the process DPI-aware and loads the common controls, before any window exists.
+// Declares the process DPI-aware, makes this thread COM's apartment for the windows and
+// loads the common controls, before any window exists.
 void startUp();
 
 // The serial port on \\.\COMn.

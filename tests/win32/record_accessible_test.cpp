@@ -67,6 +67,22 @@ TEST_F(Win32RecordAccessible, AReadOnlyFocusableTextWhoseValueIsTheRecords) {
     EXPECT_EQ(value(), L"1 12.345\r\n2 \u2401\u00e9\r\n");
     EXPECT_NE(acc->put_accValue(self, nullptr), S_OK);  // locked against typing
 
+    // One COM identity: what it hands out answers IUnknown with the one object, and the
+    // standard object's other interfaces are not passed off as its own.
+    IUnknown* unknown = nullptr;
+    IOleWindow* window = nullptr;
+    void* other = nullptr;
+    ASSERT_EQ(acc->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    ASSERT_EQ(acc->QueryInterface(__uuidof(IOleWindow), reinterpret_cast<void**>(&window)), S_OK);
+    HWND w = nullptr;
+    EXPECT_EQ(window->GetWindow(&w), S_OK);
+    EXPECT_EQ(w, view.hwnd());
+    IUnknown* again = nullptr;
+    ASSERT_EQ(window->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(again, unknown);
+    EXPECT_EQ(acc->QueryInterface(__uuidof(IEnumVARIANT), &other), E_NOINTERFACE);
+    for (IUnknown* u : {unknown, again, static_cast<IUnknown*>(window)}) u->Release();
+
     // The object follows the text it was got for.
     view.setText("");
     view.replaceSelection("3 01.000\r\n");

@@ -48,6 +48,9 @@ std::string enterUserFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An empty card reader or drive in the drive list, or in the remembered folder, fails
+    // the call that touches it instead of raising the system's "no disk" box.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     platform::win32::startUp();
     platform::win32::Win32Ui ui(VorbixLoader::Title);
 

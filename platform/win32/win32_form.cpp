@@ -170,6 +170,7 @@ Win32Form::Win32Form(const FormTable& table) : table_(table), caption_(table.cap
 }
 
 Win32Form::~Win32Form() {
+    if (pointer_ == PointerHourglass) SetThreadExecutionState(ES_CONTINUOUS);
     for (auto& [key, c] : controls_)
         if (auto* t = dynamic_cast<TimerControl*>(c.get())) KillTimer(hwnd_, t->id);
     controls_.clear();  // no handler of the program runs from here on
@@ -414,6 +415,11 @@ void Win32Form::closedByOperator() {
 }
 
 void Win32Form::setMousePointer(int pointer) {
+    // The hourglass is a transfer: the machine stays awake until it ends, so a long
+    // download is not cut by sleep (the process's end clears it too).
+    if ((pointer == PointerHourglass) != (pointer_ == PointerHourglass))
+        SetThreadExecutionState(pointer == PointerHourglass ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED
+                                                            : ES_CONTINUOUS);
     pointer_ = pointer;
     POINT p;
     GetCursorPos(&p);

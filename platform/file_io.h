@@ -12,9 +12,10 @@ namespace platform::io {
 using Handle = std::intptr_t;  // a descriptor or a HANDLE
 constexpr Handle NoHandle = -1;
 
-// Whether a name that is a symbolic link (on Windows, any reparse point) leads to its
-// target. Files the operator names follow links; the program's own files never do, as
-// anyone who may write the folder can put a link there.
+// Whether a name that is a symbolic link (on Windows, a reparse point that names another
+// file, as a junction does) leads to its target. Files the operator names follow links;
+// the program's own files never do, as anyone who may write the folder can put a link
+// there.
 enum class Links { Follow, Refuse };
 
 // Opens an existing regular file for reading; anything else (a folder, a pipe, a device,

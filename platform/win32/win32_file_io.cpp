@@ -2,6 +2,29 @@
 
 #include "platform/file_io.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_file_io.h"
+
+namespace platform::win32 {
+
+void (*sharedPause)() = [] { Sleep(50); };
+
+bool retryShared(const std::function<bool()>& call, bool denied) {
+    for (int pauses = 0;; ++pauses) {
+        if (call()) return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+             (!denied || error != ERROR_ACCESS_DENIED)) ||
+            pauses == 20)
+            return false;
+        sharedPause();
+    }
+}
+
+bool isLink(unsigned long tag) {
+    return IsReparseTagNameSurrogate(tag);
+}
+
+}  // namespace platform::win32
 
 namespace platform::io {
 
@@ -10,35 +33,57 @@ HANDLE handle(Handle h) {
     return reinterpret_cast<HANDLE>(h);
 }
 
-// With Links::Refuse a reparse point is opened itself, not followed, and then refused.
-DWORD linkFlag(Links links) {
-    return links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
-}
-void refuseLink(HANDLE h, Links links, const std::string& path) {
-    if (links == Links::Follow) return;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(h, &info)) {
-        const RuntimeError e = win32::lastError(path);
+// With Links::Refuse a name-surrogate reparse point (a symbolic link, a junction) is
+// opened itself, not followed, and refused; any other (a cloud placeholder, a deduplicated
+// file) is the file it stands for, read through the filter that owns it.
+HANDLE openExisting(const std::string& path, DWORD access, DWORD share, DWORD flags, Links links) {
+    const std::wstring wide = win32::widen(path);
+    auto open = [&](DWORD how) {
+        HANDLE h = INVALID_HANDLE_VALUE;
+        if (!win32::retryShared(
+                [&] {
+                    h = CreateFileW(wide.c_str(), access, share, nullptr, OPEN_EXISTING, how,
+                                    nullptr);
+                    return h != INVALID_HANDLE_VALUE;
+                },
+                false))
+            throw win32::lastError(path);
+        return h;
+    };
+    if (links == Links::Follow) return open(flags);
+    HANDLE h = open(flags | FILE_FLAG_OPEN_REPARSE_POINT);
+    auto refuse = [&](const RuntimeError& e) {
         CloseHandle(h);
         throw e;
-    }
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
-        CloseHandle(h);
-        throw RuntimeError(
-            err::PathFileAccess,
-            path + (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? ": a symbolic link"
-                                                                         : ": not a file"));
-    }
+    };
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag))
+        refuse(win32::lastError(path));
+    const bool reparse = tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    if (reparse && win32::isLink(tag.ReparseTag))
+        refuse(RuntimeError(err::PathFileAccess, path + ": a symbolic link"));
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        refuse(RuntimeError(err::PathFileAccess, path + ": not a file"));
+    if (!reparse) return h;
+    // Opened as the reparse point, past its filter: opened again through it, and taken
+    // only when that is still the same file, not a link put there meanwhile.
+    BY_HANDLE_FILE_INFORMATION before{}, after{};
+    if (!GetFileInformationByHandle(h, &before)) refuse(win32::lastError(path));
+    CloseHandle(h);
+    h = open(flags);
+    if (!GetFileInformationByHandle(h, &after)) refuse(win32::lastError(path));
+    if (after.dwVolumeSerialNumber != before.dwVolumeSerialNumber ||
+        after.nFileIndexHigh != before.nFileIndexHigh ||
+        after.nFileIndexLow != before.nFileIndexLow)
+        refuse(RuntimeError(err::PathFileAccess, path + ": a symbolic link"));
+    return h;
 }
 }  // namespace
 
 Handle openInput(const std::string& path, Links links) {
     HANDLE h =
-        CreateFileW(win32::widen(path).c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | linkFlag(links), nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw win32::lastError(path);
-    refuseLink(h, links, path);
+        openExisting(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, links);
     // Only files on disk: a device or a pipe given as a name must not hang the program.
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
@@ -100,18 +145,17 @@ Handle commit(Output& out, bool keepOpen) {
     flush(out.handle, out.target);
     CloseHandle(handle(out.handle));
     out.handle = NoHandle;
-    const std::wstring target = win32::widen(out.target);
-    if (!MoveFileExW(win32::widen(out.temp).c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const std::wstring temp = win32::widen(out.temp), target = win32::widen(out.target);
+    if (!win32::retryShared([&] {
+            return MoveFileExW(temp.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        }))
         throw win32::lastError(out.target);
     if (!keepOpen) return NoHandle;
     // Opened again by name (the moved file was opened without sharing): what is there now
     // is taken only when it is a file, never followed when it is a link.
-    HANDLE h =
-        CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | linkFlag(Links::Refuse), nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw win32::lastError(out.target);
-    refuseLink(h, Links::Refuse, out.target);
+    HANDLE h = openExisting(out.target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            FILE_ATTRIBUTE_NORMAL, Links::Refuse);
     if (!SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) {
         const RuntimeError e = win32::lastError(out.target);
         CloseHandle(h);
@@ -130,7 +174,10 @@ void remove(const std::string& path) noexcept {
 
 bool moveAside(const std::string& from, const std::string& to) {
     // Without MOVEFILE_REPLACE_EXISTING an existing `to` stays; a link moves as itself.
-    if (MoveFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(), MOVEFILE_WRITE_THROUGH))
+    const std::wstring source = win32::widen(from), target = win32::widen(to);
+    if (win32::retryShared([&] {
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        }))
         return true;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;

@@ -9,6 +9,8 @@
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/win32/byte_codec.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_file_io.h"
 #include "platform/win32/win32_record_view.h"
 #include "platform/win32/win32_ui.h"
 
@@ -101,6 +103,50 @@ TEST_F(Win32Files, SaveReplacesWholeAndLoadsBytesBack) {
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.number(), err::FileNotFound) << e.description();
     }
+}
+
+// A scanner, an indexer or a sync client holds the file for a moment: the save waits for
+// it (each pause here lets go a little more), and reports one held for good.
+TEST_F(Win32Files, ASaveWaitsOutAProgramHoldingTheFile) {
+    static HANDLE held;
+    static int pauses;
+    auto hold = [&] {
+        held = CreateFileW(win32::widen(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        pauses = 0;
+    };
+    save(name, "old\r\n");
+    hold();
+    win32::sharedPause = [] {
+        if (++pauses == 3) CloseHandle(held);
+    };
+    EXPECT_EQ(save(name, "new\r\n"), "new\r\n");
+    EXPECT_EQ(pauses, 3);
+    hold();
+    win32::sharedPause = [] { ++pauses; };
+    try {
+        save(name, "lost");
+        ADD_FAILURE();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), err::PermissionDenied) << e.description();
+    }
+    EXPECT_GE(pauses, 10);  // about a second of 50 ms pauses
+    CloseHandle(held);
+    win32::sharedPause = [] { Sleep(50); };
+    EXPECT_EQ(save(name + "2", ""), "");  // only the held file failed, and it is as it was
+    files.openInput(3, name);
+    EXPECT_EQ(files.readAll(3), "new\r\n");
+    files.close(3);
+}
+
+// Only reparse points that name another file are links; a cloud placeholder or a
+// deduplicated file is read as the file it is.
+TEST(Win32Links, OnlyNameSurrogatesAreLinks) {
+    EXPECT_TRUE(win32::isLink(IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(win32::isLink(IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_FALSE(win32::isLink(IO_REPARSE_TAG_CLOUD_6));
+    EXPECT_FALSE(win32::isLink(IO_REPARSE_TAG_DEDUP));
 }
 
 TEST(Win32FileSystem, PathsClimbToTheDriveAndDrivesAreListed) {

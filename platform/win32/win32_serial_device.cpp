@@ -97,6 +97,18 @@ std::string describePort(int16_t n, const std::vector<PortDevice>& devices,
                 std::to_string(*device->latencyTimer) +
                 " ms, which slows a download: set its Latency Timer to 1 ms in Device Manager "
                 "(the port's Properties, Port Settings, Advanced).";
+    // USB adapters often get numbers above the twelve ports the dialog offers.
+    for (const PortDevice& d : devices) {
+        const std::string& name = d.portName;
+        if (!d.present || name.size() < 4 || name.size() > 6 || !startsWithNoCase(name, "COM") ||
+            name.find_first_not_of("0123456789", 3) != std::string::npos ||
+            std::stoi(name.substr(3)) <= 12)
+            continue;
+        text += "\n" + (d.friendlyName.empty() ? name : d.friendlyName) + " is present, but " +
+                name +
+                " is out of reach: give it a number from 1 to 12 in Device Manager (the "
+                "port's Properties, Port Settings, Advanced, COM Port Number).";
+    }
     return text;
 }
 

@@ -24,7 +24,8 @@ std::vector<PortDevice> systemPortDevices();
 
 // "COM5: USB Serial Port (COM5) (present)" for port n among `devices`; a port no device
 // stands for is present when `dosName()` says the name exists. An FTDI adapter that holds
-// received bytes longer than 2 ms adds how to lower its latency timer.
+// received bytes longer than 2 ms adds how to lower its latency timer; a present adapter
+// above COM12, which no port number reaches, adds how to renumber it.
 std::string describePort(int16_t n, const std::vector<PortDevice>& devices,
                          const std::function<bool()>& dosName);
 

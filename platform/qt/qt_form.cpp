@@ -45,6 +45,44 @@ class FormWindow : public QWidget {
     }
 };
 
+// What a row of the table gives: its widget (none for a timer, which is invisible) and its
+// control (none for a frame).
+struct Built {
+    QWidget* w = nullptr;
+    std::unique_ptr<Control> control;
+};
+
+template <class Adapter, class Widget, class... Args>
+Built adapt(Widget* w, const Args&... args) {
+    return {w, std::make_unique<Adapter>(w, args...)};
+}
+
+Built buildCheckBox(const ControlRow& c, QWidget* parent) {
+    auto* b = new QCheckBox(decodeUiText(c.caption), parent);
+    b->setChecked(c.value);
+    return adapt<QtCheckBox>(b);
+}
+
+Built buildLabel(const ControlRow& c, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    auto label = std::make_unique<QtLabel>(l);
+    label->setCaption(c.caption);
+    return {l, std::move(label)};
+}
+
+Built buildLineText(const ControlRow& c, QWidget* parent) {
+    auto* e = new QLineEdit(decodeUiText(c.caption), parent);
+    e->setCursorPosition(0);
+    return adapt<QtLineText>(e);
+}
+
+Built buildRecordText(const ControlRow& c, QWidget* parent) {
+    auto* e = new RecordView(parent);
+    auto text = std::make_unique<QtRecordText>(e);
+    if (!c.caption.empty()) text->setText(c.caption);
+    return {e, std::move(text)};
+}
+
 }  // namespace
 
 struct QtForm::Impl {
@@ -68,9 +106,58 @@ struct QtForm::Impl {
         return *c;
     }
 
+    using TabStops = std::vector<std::pair<int, QWidget*>>;
     void build(const FormTable& table);
+    // One row of the table; a frame's box is made before any row is built.
+    Built buildRow(const ControlRow& c, QWidget* parent, QGroupBox* frame);
+    void place(const ControlRow& c, QWidget* w, TabStops& tabStops);
     void showWindow();
 };
+
+Built QtForm::Impl::buildRow(const ControlRow& c, QWidget* parent, QGroupBox* frame) {
+    switch (c.kind) {
+        case Kind::CommandButton:
+            return adapt<QtButton>(new QPushButton(decodeUiText(c.caption), parent));
+        case Kind::CheckBox: return buildCheckBox(c, parent);
+        case Kind::Label: return buildLabel(c, parent);
+        case Kind::TextBox: return buildLineText(c, parent);
+        case Kind::RecordText: return buildRecordText(c, parent);
+        case Kind::Frame:
+            frame->setParent(parent);
+            frame->setTitle(decodeUiText(c.caption));
+            return {frame, nullptr};
+        case Kind::OptionButton: {
+            auto*& group = groups[c.name];
+            if (!group) group = new QButtonGroup(window);
+            auto* b = new QRadioButton(decodeUiText(c.caption), parent);
+            group->addButton(b);
+            return adapt<QtOption>(b, group);
+        }
+        case Kind::ComboBox: return adapt<QtCombo>(new QComboBox(parent), c.items, c.caption);
+        case Kind::Timer:
+            return {nullptr, std::make_unique<QtTimer>(new QTimer(window), c.interval)};
+        case Kind::DriveList: return adapt<QtDriveList>(new QComboBox(parent));
+        case Kind::DirList: return adapt<QtDirList>(new QListWidget(parent));
+        case Kind::FileList: return adapt<QtFileList>(new FileListWidget(parent));
+    }
+    throw std::logic_error("a control of no known kind: " + c.name);
+}
+
+// Named and placed as its row says, in the row's font; a tab stop when the row is one.
+void QtForm::Impl::place(const ControlRow& c, QWidget* w, TabStops& tabStops) {
+    w->setObjectName(QString::fromStdString(
+        c.index < 0 ? c.name : c.name + "(" + std::to_string(c.index) + ")"));
+    w->setGeometry(pixels(c.rect));
+    if (c.fontPoints > 0) {
+        QFont f = w->font();
+        f.setPointSizeF(c.fontPoints);
+        w->setFont(f);
+    }
+    if (c.tab >= 0 && (w->focusPolicy() & Qt::TabFocus))
+        tabStops.emplace_back(c.tab, w);
+    else if (w->focusPolicy() & Qt::TabFocus)
+        w->setFocusPolicy(Qt::ClickFocus);  // not a tab stop, still takes a click
+}
 
 void QtForm::Impl::build(const FormTable& table) {
     QFont font = QApplication::font();
@@ -90,107 +177,11 @@ void QtForm::Impl::build(const FormTable& table) {
         return it->second;
     };
 
-    std::vector<std::pair<int, QWidget*>> tabStops;
+    TabStops tabStops;
     for (const auto& c : table.controls) {
-        QWidget* parent = parentOf(c);
-        QWidget* w = nullptr;
-        std::unique_ptr<Control> control;
-        switch (c.kind) {
-            case Kind::CommandButton: {
-                auto* b = new QPushButton(decodeUiText(c.caption), parent);
-                control = std::make_unique<QtButton>(b);
-                w = b;
-                break;
-            }
-            case Kind::CheckBox: {
-                auto* b = new QCheckBox(decodeUiText(c.caption), parent);
-                b->setChecked(c.value);
-                control = std::make_unique<QtCheckBox>(b);
-                w = b;
-                break;
-            }
-            case Kind::Label: {
-                auto* l = new QLabel(parent);
-                auto label = std::make_unique<QtLabel>(l);
-                label->setCaption(c.caption);
-                control = std::move(label);
-                w = l;
-                break;
-            }
-            case Kind::TextBox: {
-                auto* e = new QLineEdit(decodeUiText(c.caption), parent);
-                e->setCursorPosition(0);
-                control = std::make_unique<QtLineText>(e);
-                w = e;
-                break;
-            }
-            case Kind::RecordText: {
-                auto* e = new RecordView(parent);
-                auto text = std::make_unique<QtRecordText>(e);
-                if (!c.caption.empty()) text->setText(c.caption);
-                control = std::move(text);
-                w = e;
-                break;
-            }
-            case Kind::Frame: {
-                auto* f = frames.at(c.name);
-                f->setParent(parent);
-                f->setTitle(decodeUiText(c.caption));
-                w = f;
-                break;
-            }
-            case Kind::OptionButton: {
-                auto*& group = groups[c.name];
-                if (!group) group = new QButtonGroup(window);
-                auto* b = new QRadioButton(decodeUiText(c.caption), parent);
-                group->addButton(b);
-                control = std::make_unique<QtOption>(b, group);
-                w = b;
-                break;
-            }
-            case Kind::ComboBox: {
-                auto* b = new QComboBox(parent);
-                control = std::make_unique<QtCombo>(b, c.items, c.caption);
-                w = b;
-                break;
-            }
-            case Kind::Timer: {
-                auto* t = new QTimer(window);
-                controls[{c.name, c.index}] = std::make_unique<QtTimer>(t, c.interval);
-                continue;  // invisible
-            }
-            case Kind::DriveList: {
-                auto* b = new QComboBox(parent);
-                control = std::make_unique<QtDriveList>(b);
-                w = b;
-                break;
-            }
-            case Kind::DirList: {
-                auto* l = new QListWidget(parent);
-                control = std::make_unique<QtDirList>(l);
-                w = l;
-                break;
-            }
-            case Kind::FileList: {
-                auto* l = new FileListWidget(parent);
-                control = std::make_unique<QtFileList>(l);
-                w = l;
-                break;
-            }
-        }
-        w->setObjectName(QString::fromStdString(
-            c.index < 0 ? c.name : c.name + "(" + std::to_string(c.index) + ")"));
-        w->setGeometry(pixels(c.rect));
-        if (c.fontPoints > 0) {
-            QFont f = w->font();
-            f.setPointSizeF(c.fontPoints);
-            w->setFont(f);
-        }
-        if (c.tab >= 0 && (w->focusPolicy() & Qt::TabFocus))
-            tabStops.emplace_back(c.tab, w);
-        else if (w->focusPolicy() & Qt::TabFocus)
-            w->setFocusPolicy(Qt::ClickFocus);  // not a tab stop, still takes a click
-        if (control) controls[{c.name, c.index}] = std::move(control);
+        Built b = buildRow(c, parentOf(c), c.kind == Kind::Frame ? frames.at(c.name) : nullptr);
+        if (b.w) place(c, b.w, tabStops);
+        if (b.control) controls[{c.name, c.index}] = std::move(b.control);
     }
 
     std::stable_sort(tabStops.begin(), tabStops.end(),

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -63,7 +64,31 @@ class Win32Form : public Form {
   private:
     static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    // A row of the table as it is built: its control's id, and whether it starts a group
+    // (of the arrow keys) and is a tab stop.
+    struct Row {
+        const ControlRow& c;
+        int id;
+        DWORD group, tab;
+    };
+    // What a row gives: the program's control (none for a frame) and its window (none for
+    // a timer, which is invisible).
+    struct Built {
+        std::unique_ptr<Control> control;
+        HWND w = nullptr;
+    };
     void build();
+    std::vector<const ControlRow*> tabOrder() const;
+    HWND create(const Row& r, const wchar_t* cls, DWORD style, DWORD ex = 0);
+    Built buildRow(const Row& r);
+    Built buildCheckBox(const Row& r);
+    Built buildLabel(const Row& r);
+    Built buildRecordText(const Row& r);
+    Built buildFrame(const Row& r);
+    Built buildOption(const Row& r);
+    Built buildCombo(const Row& r);
+    Built buildTimer(const Row& r);
+    Built buildDriveList(const Row& r);
     void layout(UINT dpi);
     void closedByOperator();
 
@@ -182,9 +207,9 @@ Win32Form::~Win32Form() {
     for (HFONT f : fonts_) DeleteObject(f);
 }
 
-void Win32Form::build() {
-    // Created in tab order, which is the order Tab moves in; frames first, beneath the
-    // controls placed over them, and controls that are no tab stop last.
+// Created in tab order, which is the order Tab moves in; frames first, beneath the
+// controls placed over them, and controls that are no tab stop last.
+std::vector<const ControlRow*> Win32Form::tabOrder() const {
     std::vector<const ControlRow*> order;
     for (const auto& c : table_.controls)
         if (c.kind == Kind::Frame) order.push_back(&c);
@@ -196,118 +221,127 @@ void Win32Form::build() {
         return ta < tb;
     });
     order.insert(order.end(), rest.begin(), rest.end());
+    return order;
+}
 
-    HINSTANCE inst = GetModuleHandleW(nullptr);
+void Win32Form::build() {
     int nextId = FirstId;
-    std::map<std::string, bool> groupStarted;
-    for (const ControlRow* c : order) {
-        const int id = nextId++;
+    std::set<std::string> arrays;  // option arrays whose first option is built
+    for (const ControlRow* c : tabOrder()) {
         // Each control is a group of its own but an option array is one: the arrow keys move
         // among its options and go no further.
-        const bool inGroup = c->kind == Kind::OptionButton && groupStarted[c->name];
-        const DWORD group = inGroup ? 0 : WS_GROUP;
-        const DWORD tab = c->tab >= 0 ? WS_TABSTOP : 0;
-        auto create = [&](const wchar_t* cls, DWORD style, DWORD ex = 0) {
-            return CreateWindowExW(
-                ex, cls, widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | group | style, 0, 0, 0,
-                0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
-        };
-        std::unique_ptr<Control> control;
-        HWND w = nullptr;
-        switch (c->kind) {
-            case Kind::CommandButton:
-                control = std::make_unique<ButtonControl>();
-                w = create(L"BUTTON", BS_PUSHBUTTON | tab);
-                break;
-            case Kind::CheckBox:
-                control = std::make_unique<CheckBoxControl>();
-                w = create(L"BUTTON", BS_AUTOCHECKBOX | tab);
-                SendMessageW(w, BM_SETCHECK, c->value ? BST_CHECKED : 0, 0);
-                break;
-            case Kind::Label: {
-                auto label = std::make_unique<LabelControl>();
-                label->text = c->caption;
-                control = std::move(label);
-                w = create(L"STATIC", SS_LEFT | SS_NOPREFIX);
-                break;
-            }
-            case Kind::TextBox:
-                control = std::make_unique<LineTextControl>();
-                w = create(L"EDIT", ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE);
-                break;
-            case Kind::RecordText: {
-                auto text = std::make_unique<RecordTextControl>();
-                text->view = std::make_unique<RecordView>(hwnd_, id, tab | group);
-                w = text->view->hwnd();
-                if (!c->caption.empty()) text->view->setText(c->caption);
-                control = std::move(text);
-                break;
-            }
-            case Kind::Frame:
-                w = create(L"BUTTON", BS_GROUPBOX);
-                if (w) SetWindowSubclass(w, frameProc, 0, 0);
-                break;
-            case Kind::OptionButton: {
-                auto option = std::make_unique<OptionControl>();
-                option->group = &groups_[c->name];
-                option->tips = tips_;
-                groupStarted[c->name] = true;
-                // The array is one tab stop, at its chosen option (OptionControl::setValue).
-                w = create(L"BUTTON", BS_RADIOBUTTON | BS_NOTIFY | (inGroup ? 0 : tab));
-                option->group->push_back(option.get());
-                control = std::move(option);
-                break;
-            }
-            case Kind::ComboBox: {
-                auto combo = std::make_unique<ComboControl>();
-                w = create(L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | tab);
-                for (const auto& item : c->items)
-                    SendMessageW(w, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
-                combo->hwnd = w;
-                combo->setText(c->caption);
-                control = std::move(combo);
-                break;
-            }
-            case Kind::Timer: {
-                auto timer = std::make_unique<TimerControl>();
-                timer->owner = hwnd_;
-                timer->id = static_cast<UINT_PTR>(id);
-                timer->interval = c->interval;
-                byId_[id] = timer.get();
-                controls_[{c->name, c->index}] = std::move(timer);
-                continue;  // invisible
-            }
-            case Kind::DriveList: {
-                auto drives = std::make_unique<DriveListControl>();
-                w = create(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | tab);
-                drives->hwnd = w;
-                drives->fill();
-                control = std::move(drives);
-                break;
-            }
-            case Kind::DirList:
-                control = std::make_unique<DirListControl>();
-                w = create(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab,
-                           WS_EX_CLIENTEDGE);
-                break;
-            case Kind::FileList:
-                control = std::make_unique<FileListControl>();
-                w = create(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab,
-                           WS_EX_CLIENTEDGE);
-                break;
+        const bool inGroup = c->kind == Kind::OptionButton && !arrays.insert(c->name).second;
+        const Row row{*c, nextId++, inGroup ? 0u : WS_GROUP, c->tab >= 0 ? WS_TABSTOP : 0u};
+        Built b = buildRow(row);
+        if (c->kind != Kind::Timer) {  // invisible
+            if (!b.w) throw lastError("cannot create the control " + c->name);
+            placed_.emplace_back(c, b.w);
+            if (c->tab >= 0 && !firstFocus_) firstFocus_ = b.w;  // the lowest tab stop
         }
-        if (!w) throw lastError("cannot create the control " + c->name);
-        placed_.emplace_back(c, w);
-        if (c->tab >= 0 && !firstFocus_) firstFocus_ = w;  // the lowest tab stop
-        if (control) {
-            control->hwnd = w;
-            byId_[id] = control.get();
-            controls_[{c->name, c->index}] = std::move(control);
+        if (b.control) {
+            b.control->hwnd = b.w;
+            byId_[row.id] = b.control.get();
+            controls_[{c->name, c->index}] = std::move(b.control);
         }
     }
     for (auto& [key, c] : controls_)
         if (auto* o = dynamic_cast<OptionControl*>(c.get()); o && !o->tip.empty())
             o->setToolTip(narrow(o->tip));
+}
+
+HWND Win32Form::create(const Row& r, const wchar_t* cls, DWORD style, DWORD ex) {
+    return CreateWindowExW(ex, cls, widen(r.c.caption).c_str(),
+                           WS_CHILD | WS_VISIBLE | r.group | style, 0, 0, 0, 0, hwnd_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(r.id)),
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+Win32Form::Built Win32Form::buildRow(const Row& r) {
+    constexpr DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+    switch (r.c.kind) {
+        case Kind::CommandButton:
+            return {std::make_unique<ButtonControl>(), create(r, L"BUTTON", BS_PUSHBUTTON | r.tab)};
+        case Kind::CheckBox: return buildCheckBox(r);
+        case Kind::Label: return buildLabel(r);
+        case Kind::TextBox:
+            return {std::make_unique<LineTextControl>(),
+                    create(r, L"EDIT", ES_AUTOHSCROLL | r.tab, WS_EX_CLIENTEDGE)};
+        case Kind::RecordText: return buildRecordText(r);
+        case Kind::Frame: return buildFrame(r);
+        case Kind::OptionButton: return buildOption(r);
+        case Kind::ComboBox: return buildCombo(r);
+        case Kind::Timer: return buildTimer(r);
+        case Kind::DriveList: return buildDriveList(r);
+        case Kind::DirList:
+            return {std::make_unique<DirListControl>(),
+                    create(r, L"LISTBOX", list | r.tab, WS_EX_CLIENTEDGE)};
+        case Kind::FileList:
+            return {std::make_unique<FileListControl>(),
+                    create(r, L"LISTBOX", list | r.tab, WS_EX_CLIENTEDGE)};
+    }
+    throw std::logic_error("a control of no known kind: " + r.c.name);
+}
+
+Win32Form::Built Win32Form::buildCheckBox(const Row& r) {
+    HWND w = create(r, L"BUTTON", BS_AUTOCHECKBOX | r.tab);
+    SendMessageW(w, BM_SETCHECK, r.c.value ? BST_CHECKED : 0, 0);
+    return {std::make_unique<CheckBoxControl>(), w};
+}
+
+Win32Form::Built Win32Form::buildLabel(const Row& r) {
+    auto label = std::make_unique<LabelControl>();
+    label->text = r.c.caption;
+    return {std::move(label), create(r, L"STATIC", SS_LEFT | SS_NOPREFIX)};
+}
+
+Win32Form::Built Win32Form::buildRecordText(const Row& r) {
+    auto text = std::make_unique<RecordTextControl>();
+    text->view = std::make_unique<RecordView>(hwnd_, r.id, r.tab | r.group);
+    HWND w = text->view->hwnd();
+    if (!r.c.caption.empty()) text->view->setText(r.c.caption);
+    return {std::move(text), w};
+}
+
+Win32Form::Built Win32Form::buildFrame(const Row& r) {
+    HWND w = create(r, L"BUTTON", BS_GROUPBOX);
+    if (w) SetWindowSubclass(w, frameProc, 0, 0);
+    return {nullptr, w};
+}
+
+Win32Form::Built Win32Form::buildOption(const Row& r) {
+    auto option = std::make_unique<OptionControl>();
+    option->group = &groups_[r.c.name];
+    option->tips = tips_;
+    // The array is one tab stop, at its chosen option (OptionControl::setValue).
+    HWND w = create(r, L"BUTTON", BS_RADIOBUTTON | BS_NOTIFY | (r.group ? r.tab : 0));
+    option->group->push_back(option.get());
+    return {std::move(option), w};
+}
+
+Win32Form::Built Win32Form::buildCombo(const Row& r) {
+    auto combo = std::make_unique<ComboControl>();
+    HWND w = create(r, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | r.tab);
+    for (const auto& item : r.c.items)
+        SendMessageW(w, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+    combo->hwnd = w;
+    combo->setText(r.c.caption);
+    return {std::move(combo), w};
+}
+
+Win32Form::Built Win32Form::buildTimer(const Row& r) {
+    auto timer = std::make_unique<TimerControl>();
+    timer->owner = hwnd_;
+    timer->id = static_cast<UINT_PTR>(r.id);
+    timer->interval = r.c.interval;
+    return {std::move(timer), nullptr};
+}
+
+Win32Form::Built Win32Form::buildDriveList(const Row& r) {
+    auto drives = std::make_unique<DriveListControl>();
+    HWND w = create(r, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | r.tab);
+    drives->hwnd = w;
+    drives->fill();
+    return {std::move(drives), w};
 }
 
 void Win32Form::layout(UINT dpi) {

@@ -245,63 +245,79 @@ void RecordView::key(WPARAM vk) {
     moveCaret(to, shift);
 }
 
+// What a paint shares among its lines: the columns in view, each character on a cell of
+// its own, and the colours.
+struct RecordView::Grid {
+    size_t firstCol, cols;
+    LONG right;
+    std::vector<INT> dx;
+    COLORREF text, page, selText, sel;
+};
+
 void RecordView::paint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
     RECT client;
     GetClientRect(hwnd_, &client);
-    const Pos a = lines_.start(), b = lines_.end();
-    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), page = GetSysColor(COLOR_WINDOW);
-    const COLORREF selText = GetSysColor(COLOR_HIGHLIGHTTEXT), sel = GetSysColor(COLOR_HIGHLIGHT);
-    // Only the columns and lines in the part to paint, each character on its own cell.
-    const size_t firstCol = static_cast<size_t>(std::max<long>(0, x_ - Margin) / charWidth_);
     const size_t cols = static_cast<size_t>(client.right / charWidth_ + 2);
-    std::vector<INT> dx(cols, charWidth_);
-    std::wstring shown;
-    const long firstRow = std::max<long>(0, ps.rcPaint.top) / lineHeight_;
-    for (long row = firstRow;; ++row) {
+    const Grid grid{static_cast<size_t>(std::max<long>(0, x_ - Margin) / charWidth_),
+                    cols,
+                    client.right,
+                    std::vector<INT>(cols, charWidth_),
+                    GetSysColor(COLOR_WINDOWTEXT),
+                    GetSysColor(COLOR_WINDOW),
+                    GetSysColor(COLOR_HIGHLIGHTTEXT),
+                    GetSysColor(COLOR_HIGHLIGHT)};
+    // Only the lines in the part to paint.
+    for (long row = std::max<long>(0, ps.rcPaint.top) / lineHeight_;; ++row) {
         const long y = row * lineHeight_;
-        const size_t i = static_cast<size_t>(top_ + row);
-        RECT band{ps.rcPaint.left, static_cast<LONG>(y), ps.rcPaint.right,
-                  static_cast<LONG>(y + lineHeight_)};
         if (y >= ps.rcPaint.bottom) break;
-        SetBkColor(dc, page);
-        if (i >= lines_.lineCount()) {
-            ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &band, nullptr, 0, nullptr);
+        const size_t i = static_cast<size_t>(top_ + row);
+        SetBkColor(dc, grid.page);
+        if (i < lines_.lineCount()) {
+            paintLine(dc, grid, i, static_cast<LONG>(y));
             continue;
         }
-        const std::string& line = lines_.line(i);
-        // The selected columns, and a little of the line end when the selection goes on.
-        size_t from = 0, to = 0;
-        if (a != b && a.line <= i && i <= b.line) {
-            from = i == a.line ? a.col : 0;
-            to = i == b.line ? b.col : line.size() + 1;
-        }
-        // Before the selection, the selection, after it: each fills its cells edge to edge.
-        auto colX = [&](size_t col) {
-            const long x = Margin + static_cast<long>(std::min(col, firstCol + cols)) * charWidth_;
-            return static_cast<LONG>(std::clamp<long>(x - x_, 0, client.right));
-        };
-        const size_t bounds[] = {0, from, to, std::string::npos};
-        for (int part = 0; part < 3; ++part) {
-            RECT cell{part == 0 ? 0 : colX(bounds[part]), band.top,
-                      part == 2 ? client.right : colX(bounds[part + 1]), band.bottom};
-            if (cell.left >= cell.right) continue;
-            shown.clear();
-            const size_t s0 = std::max(bounds[part], firstCol);
-            const size_t s1 = std::min({bounds[part + 1], firstCol + cols, line.size()});
-            for (size_t k = s0; k < s1; ++k)
-                shown += static_cast<wchar_t>(byteChar(static_cast<unsigned char>(line[k])));
-            const long left = Margin + static_cast<long>(s0) * charWidth_ - x_;
-            SetBkColor(dc, part == 1 ? sel : page);
-            SetTextColor(dc, part == 1 ? selText : text);
-            ExtTextOutW(dc, static_cast<int>(left), static_cast<int>(y), ETO_OPAQUE | ETO_CLIPPED,
-                        &cell, shown.c_str(), static_cast<UINT>(shown.size()), dx.data());
-        }
+        RECT band{ps.rcPaint.left, static_cast<LONG>(y), ps.rcPaint.right,
+                  static_cast<LONG>(y + lineHeight_)};
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &band, nullptr, 0, nullptr);
     }
     if (oldFont) SelectObject(dc, oldFont);
     EndPaint(hwnd_, &ps);
+}
+
+void RecordView::paintLine(HDC dc, const Grid& g, size_t i, LONG y) {
+    const std::string& line = lines_.line(i);
+    // The selected columns, and a little of the line end when the selection goes on.
+    const Pos a = lines_.start(), b = lines_.end();
+    size_t from = 0, to = 0;
+    if (a != b && a.line <= i && i <= b.line) {
+        from = i == a.line ? a.col : 0;
+        to = i == b.line ? b.col : line.size() + 1;
+    }
+    // Before the selection, the selection, after it: each fills its cells edge to edge.
+    auto colX = [&](size_t col) {
+        const long x = Margin + static_cast<long>(std::min(col, g.firstCol + g.cols)) * charWidth_;
+        return static_cast<LONG>(std::clamp<long>(x - x_, 0, g.right));
+    };
+    const size_t bounds[] = {0, from, to, std::string::npos};
+    std::wstring shown;
+    for (int part = 0; part < 3; ++part) {
+        RECT cell{part == 0 ? 0 : colX(bounds[part]), y,
+                  part == 2 ? g.right : colX(bounds[part + 1]), y + lineHeight_};
+        if (cell.left >= cell.right) continue;
+        shown.clear();
+        const size_t s0 = std::max(bounds[part], g.firstCol);
+        const size_t s1 = std::min({bounds[part + 1], g.firstCol + g.cols, line.size()});
+        for (size_t k = s0; k < s1; ++k)
+            shown += static_cast<wchar_t>(byteChar(static_cast<unsigned char>(line[k])));
+        const long left = Margin + static_cast<long>(s0) * charWidth_ - x_;
+        SetBkColor(dc, part == 1 ? g.sel : g.page);
+        SetTextColor(dc, part == 1 ? g.selText : g.text);
+        ExtTextOutW(dc, static_cast<int>(left), static_cast<int>(y), ETO_OPAQUE | ETO_CLIPPED,
+                    &cell, shown.c_str(), static_cast<UINT>(shown.size()), g.dx.data());
+    }
 }
 
 LRESULT CALLBACK RecordView::proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -313,104 +329,24 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_PAINT: paint(); return 0;
         case WM_ERASEBKGND: return 1;  // every pixel is painted
-        case WM_SETFONT: {
-            font_ = reinterpret_cast<HFONT>(wp);
-            HDC dc = GetDC(hwnd_);
-            HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(SYSTEM_FIXED_FONT));
-            TEXTMETRICW tm{};
-            GetTextMetricsW(dc, &tm);
-            SIZE zero{};
-            GetTextExtentPoint32W(dc, L"0", 1, &zero);
-            SelectObject(dc, old);
-            ReleaseDC(hwnd_, dc);
-            lineHeight_ = std::max<int>(1, tm.tmHeight + tm.tmExternalLeading);
-            charWidth_ = std::max<int>(1, zero.cx);
-            if (focused_) {
-                CreateCaret(hwnd_, nullptr, 1, lineHeight_);
-                ShowCaret(hwnd_);
-            }
-            layOut();
-            placeCaret();
-            if (LOWORD(lp)) InvalidateRect(hwnd_, nullptr, TRUE);
-            return 0;
-        }
+        case WM_SETFONT: setFont(reinterpret_cast<HFONT>(wp), LOWORD(lp)); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
         // The records as shown, for screen readers and automation: one character a byte.
         case WM_GETTEXTLENGTH: return static_cast<LRESULT>(lines_.text().size());
-        case WM_GETTEXT: {
-            if (wp == 0) return 0;
-            const std::wstring all = recordChars(lines_.text());
-            const size_t n = std::min<size_t>(all.size(), wp - 1);
-            auto* out = reinterpret_cast<wchar_t*>(lp);
-            std::copy_n(all.data(), n, out);
-            out[n] = L'\0';
-            return static_cast<LRESULT>(n);
-        }
+        case WM_GETTEXT: return copyText(reinterpret_cast<wchar_t*>(lp), wp);
         case WM_GETOBJECT:
             if (static_cast<LONG>(lp) == OBJID_CLIENT) return answerRecordAccessible(hwnd_, wp);
             break;
-        case WM_SIZE:
-            layOut();
-            placeCaret();
-            InvalidateRect(hwnd_, nullptr, TRUE);
-            return 0;
+        case WM_SIZE: resized(); return 0;
         case WM_TIMER:
             if (wp != CadenceTimer) break;
-            if (!pending_) {  // the changes have stopped, and so does the tick
-                KillTimer(hwnd_, CadenceTimer);
-                cadence_ = 0;
-                if (std::exchange(barsBehind_, false))
-                    for (int bar : {SB_HORZ, SB_VERT}) SetScrollInfo(hwnd_, bar, &bars_[bar], TRUE);
-                return 0;
-            }
-            // They keep coming: the tick stays, at the slower pace.
-            if (cadence_ != StreamMs && SetTimer(hwnd_, CadenceTimer, StreamMs, nullptr))
-                cadence_ = StreamMs;
-            showChanges();
+            tick();
             return 0;
-        case WM_VSCROLL:
-        case WM_HSCROLL: {
-            const bool vert = msg == WM_VSCROLL;
-            SCROLLINFO si{};
-            si.cbSize = sizeof si;
-            si.fMask = SIF_ALL;
-            GetScrollInfo(hwnd_, vert ? SB_VERT : SB_HORZ, &si);
-            const long line = vert ? 1 : charWidth_, page = static_cast<long>(si.nPage);
-            long pos = vert ? top_ : x_;
-            switch (LOWORD(wp)) {
-                case SB_LINEUP: pos -= line; break;
-                case SB_LINEDOWN: pos += line; break;
-                case SB_PAGEUP: pos -= page; break;
-                case SB_PAGEDOWN: pos += page; break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION: pos = si.nTrackPos; break;
-                case SB_TOP: pos = 0; break;
-                case SB_BOTTOM: pos = si.nMax; break;
-                default: return 0;
-            }
-            if (vert)
-                scrollTo(pos, x_);
-            else
-                scrollTo(top_, pos);
-            return 0;
-        }
-        case WM_MOUSEWHEEL: {
-            UINT perNotch = 3;
-            SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &perNotch, 0);
-            const int notches = GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA;
-            scrollTo(top_ - notches * static_cast<long>(std::min(perNotch, 100u)), x_);
-            return 0;
-        }
-        case WM_SETFOCUS:
-            focused_ = true;
-            CreateCaret(hwnd_, nullptr, 1, lineHeight_);
-            placeCaret();
-            ShowCaret(hwnd_);
-            return 0;
-        case WM_KILLFOCUS:
-            focused_ = false;
-            DestroyCaret();
-            return 0;
+        case WM_VSCROLL: scrollBar(SB_VERT, LOWORD(wp)); return 0;
+        case WM_HSCROLL: scrollBar(SB_HORZ, LOWORD(wp)); return 0;
+        case WM_MOUSEWHEEL: wheel(GET_WHEEL_DELTA_WPARAM(wp)); return 0;
+        case WM_SETFOCUS: focus(true); return 0;
+        case WM_KILLFOCUS: focus(false); return 0;
         case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_KEYDOWN: key(wp); return 0;
         case WM_CHAR: return 0;  // locked against typing
@@ -425,34 +361,128 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONUP:
             if (GetCapture() == hwnd_) ReleaseCapture();
             return 0;
-        case WM_CONTEXTMENU: {
-            enum { CopyItem = 1, SelectAllItem };
-            HMENU menu = CreatePopupMenu();
-            AppendMenuW(menu, lines_.hasSelection() ? MF_STRING : MF_STRING | MF_GRAYED, CopyItem,
-                        L"&Copy");
-            AppendMenuW(menu, MF_STRING, SelectAllItem, L"Select &All");
-            POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-            if (at.x == -1 && at.y == -1) {  // from the keyboard: at the caret
-                GetCaretPos(&at);
-                ClientToScreen(hwnd_, &at);
-            }
-            const int item = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
-                                            hwnd_, nullptr);
-            DestroyMenu(menu);
-            if (item == CopyItem) copy();
-            if (item == SelectAllItem) selectAll();
-            return 0;
-        }
-        case WM_LBUTTONDBLCLK: {
-            // The whole line: a record.
-            const Pos at = hit(lp);
-            lines_.moveCaret({at.line, 0}, false);
-            moveCaret({at.line, lines_.line(at.line).size()}, true);
-            return 0;
-        }
+        case WM_LBUTTONDBLCLK: selectLine(hit(lp).line); return 0;
+        case WM_CONTEXTMENU: contextMenu(lp); return 0;
         default: break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void RecordView::setFont(HFONT font, bool redraw) {
+    font_ = font;
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(SYSTEM_FIXED_FONT));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SIZE zero{};
+    GetTextExtentPoint32W(dc, L"0", 1, &zero);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    lineHeight_ = std::max<int>(1, tm.tmHeight + tm.tmExternalLeading);
+    charWidth_ = std::max<int>(1, zero.cx);
+    if (focused_) {
+        CreateCaret(hwnd_, nullptr, 1, lineHeight_);
+        ShowCaret(hwnd_);
+    }
+    layOut();
+    placeCaret();
+    if (redraw) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+LRESULT RecordView::copyText(wchar_t* out, WPARAM room) const {
+    if (room == 0) return 0;
+    const std::wstring all = recordChars(lines_.text());
+    const size_t n = std::min<size_t>(all.size(), room - 1);
+    std::copy_n(all.data(), n, out);
+    out[n] = L'\0';
+    return static_cast<LRESULT>(n);
+}
+
+void RecordView::resized() {
+    layOut();
+    placeCaret();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void RecordView::tick() {
+    if (!pending_) {  // the changes have stopped, and so does the tick
+        KillTimer(hwnd_, CadenceTimer);
+        cadence_ = 0;
+        if (std::exchange(barsBehind_, false))
+            for (int bar : {SB_HORZ, SB_VERT}) SetScrollInfo(hwnd_, bar, &bars_[bar], TRUE);
+        return;
+    }
+    // They keep coming: the tick stays, at the slower pace.
+    if (cadence_ != StreamMs && SetTimer(hwnd_, CadenceTimer, StreamMs, nullptr))
+        cadence_ = StreamMs;
+    showChanges();
+}
+
+void RecordView::scrollBar(int bar, WORD request) {
+    const bool vert = bar == SB_VERT;
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(hwnd_, bar, &si);
+    const long line = vert ? 1 : charWidth_, page = static_cast<long>(si.nPage);
+    long pos = vert ? top_ : x_;
+    switch (request) {
+        case SB_LINEUP: pos -= line; break;
+        case SB_LINEDOWN: pos += line; break;
+        case SB_PAGEUP: pos -= page; break;
+        case SB_PAGEDOWN: pos += page; break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: pos = si.nTrackPos; break;
+        case SB_TOP: pos = 0; break;
+        case SB_BOTTOM: pos = si.nMax; break;
+        default: return;
+    }
+    if (vert)
+        scrollTo(pos, x_);
+    else
+        scrollTo(top_, pos);
+}
+
+void RecordView::wheel(int delta) {
+    UINT perNotch = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &perNotch, 0);
+    const int notches = delta / WHEEL_DELTA;
+    scrollTo(top_ - notches * static_cast<long>(std::min(perNotch, 100u)), x_);
+}
+
+void RecordView::focus(bool on) {
+    focused_ = on;
+    if (!on) {
+        DestroyCaret();
+        return;
+    }
+    CreateCaret(hwnd_, nullptr, 1, lineHeight_);
+    placeCaret();
+    ShowCaret(hwnd_);
+}
+
+void RecordView::selectLine(size_t line) {
+    // The whole line: a record.
+    lines_.moveCaret({line, 0}, false);
+    moveCaret({line, lines_.line(line).size()}, true);
+}
+
+void RecordView::contextMenu(LPARAM lp) {
+    enum { CopyItem = 1, SelectAllItem };
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, lines_.hasSelection() ? MF_STRING : MF_STRING | MF_GRAYED, CopyItem,
+                L"&Copy");
+    AppendMenuW(menu, MF_STRING, SelectAllItem, L"Select &All");
+    POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+    if (at.x == -1 && at.y == -1) {  // from the keyboard: at the caret
+        GetCaretPos(&at);
+        ClientToScreen(hwnd_, &at);
+    }
+    const int item =
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    DestroyMenu(menu);
+    if (item == CopyItem) copy();
+    if (item == SelectAllItem) selectAll();
 }
 
 }  // namespace platform::win32

@@ -35,10 +35,22 @@ class RecordView {
 
   private:
     using Pos = RecordLines::Pos;
+    struct Grid;
 
     static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     void paint();
+    void paintLine(HDC dc, const Grid& g, size_t i, LONG y);
+    // One for each message handle() passes on.
+    void setFont(HFONT font, bool redraw);
+    LRESULT copyText(wchar_t* out, WPARAM room) const;
+    void resized();
+    void tick();  // of the cadence
+    void scrollBar(int bar, WORD request);
+    void wheel(int delta);
+    void focus(bool on);
+    void selectLine(size_t line);
+    void contextMenu(LPARAM lp);
     void changed();  // by the program: shown at the next cadence
     void layOut();   // scroll bar ranges from the lines and the window
     void setScroll(int bar, const SCROLLINFO& si);

@@ -75,112 +75,136 @@ std::set<int> numbers(const std::string& name, const std::string& text) {
     return out;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Args {
     sim::Options opt;
     std::string device;
     long speed = 57600;
     bool stats = false;
     bool laps = false;
+};
+
+// An option without a value; false when there is no such option.
+bool flag(Args& a, const std::string& name) {
+    if (name == "--once")
+        a.opt.once = true;
+    else if (name == "--repeat")
+        a.opt.once = false;
+    else if (name == "--log")
+        a.opt.log = true;
+    else if (name == "--stats")
+        a.stats = true;
+    else if (name == "--laps")
+        a.laps = true;
+    else
+        return false;
+    return true;
+}
+
+// An option with a value; false when there is no such option.
+bool setting(Args& a, const std::string& name, const std::string& value) {
+    sim::Options& opt = a.opt;
+    auto count = [&] { return static_cast<int>(number(name, value)); };
+    if (name == "--device")
+        a.device = value;
+    else if (name == "--speed")
+        a.speed = number(name, value);
+    else if (name == "--count")
+        opt.count = count();
+    else if (name == "--session")
+        opt.session = static_cast<uint64_t>(number(name, value));
+    else if (name == "--max-resend")
+        opt.maxResend = count();
+    else if (name == "--pace")
+        opt.pace = number(name, value);
+    else if (name == "--bad-checksum")
+        opt.badChecksum = numbers(name, value);
+    else if (name == "--lf-before")
+        opt.lfBefore = numbers(name, value);
+    else if (name == "--lf-after")
+        opt.lfAfter = numbers(name, value);
+    else if (name == "--no-cr")
+        opt.noCr = count();
+    else if (name == "--stall-after")
+        opt.stallAfter = count();
+    else if (name == "--hangup-after")
+        opt.hangupAfter = count();
+    else if (name == "--long-line") {
+        for (const std::string& pair : list(value)) {
+            const size_t colon = pair.find(':');
+            if (colon == std::string::npos) usage("bad value for " + name);
+            opt.longLine[static_cast<int>(number(name, pair.substr(0, colon)))] =
+                static_cast<size_t>(number(name, pair.substr(colon + 1)));
+        }
+    } else
+        return false;
+    return true;
+}
+
+Args parse(int argc, char** argv) {
+    Args a;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const std::string value = eq == std::string::npos ? "" : arg.substr(eq + 1);
-        const bool has = eq != std::string::npos;
         if (name == "--help" || name == "-h") {
             std::fputs(Usage, stdout);
-            return 0;
-        } else if (name == "--once" && !has) {
-            opt.once = true;
-        } else if (name == "--repeat" && !has) {
-            opt.once = false;
-        } else if (name == "--log" && !has) {
-            opt.log = true;
-        } else if (name == "--stats" && !has) {
-            stats = true;
-        } else if (name == "--laps" && !has) {
-            laps = true;
-        } else if (!has) {
-            usage("unknown option " + arg);
-        } else if (name == "--device") {
-            device = value;
-        } else if (name == "--speed") {
-            speed = number(name, value);
-        } else if (name == "--count") {
-            opt.count = static_cast<int>(number(name, value));
-        } else if (name == "--session") {
-            opt.session = static_cast<uint64_t>(number(name, value));
-        } else if (name == "--max-resend") {
-            opt.maxResend = static_cast<int>(number(name, value));
-        } else if (name == "--pace") {
-            opt.pace = number(name, value);
-        } else if (name == "--bad-checksum") {
-            opt.badChecksum = numbers(name, value);
-        } else if (name == "--lf-before") {
-            opt.lfBefore = numbers(name, value);
-        } else if (name == "--lf-after") {
-            opt.lfAfter = numbers(name, value);
-        } else if (name == "--long-line") {
-            for (const std::string& pair : list(value)) {
-                const size_t colon = pair.find(':');
-                if (colon == std::string::npos) usage("bad value for " + name);
-                opt.longLine[static_cast<int>(number(name, pair.substr(0, colon)))] =
-                    static_cast<size_t>(number(name, pair.substr(colon + 1)));
-            }
-        } else if (name == "--no-cr") {
-            opt.noCr = static_cast<int>(number(name, value));
-        } else if (name == "--stall-after") {
-            opt.stallAfter = static_cast<int>(number(name, value));
-        } else if (name == "--hangup-after") {
-            opt.hangupAfter = static_cast<int>(number(name, value));
-        } else {
-            usage("unknown option " + arg);
+            std::exit(0);
         }
+        const bool known =
+            eq == std::string::npos ? flag(a, name) : setting(a, name, arg.substr(eq + 1));
+        if (!known) usage("unknown option " + arg);
     }
     // A frame holds at most 255 payload bytes; the count only sizes the record list.
-    if (opt.count > 1'000'000) usage("--count is too large");
+    if (a.opt.count > 1'000'000) usage("--count is too large");
+    return a;
+}
 
-    if (laps) {
-        for (const auto& r : sim::lapRecords(opt.count, opt.session))
+void printStats(const sim::Stats& s) {
+    std::printf("downloads %d bytes_in %llu bytes_out %llu frames %zu\n", s.downloads,
+                static_cast<unsigned long long>(s.bytesIn),
+                static_cast<unsigned long long>(s.bytesOut), s.replyNs.size());
+    std::printf("reply_us p50 %.1f p99 %.1f\n", sim::percentile(s.replyNs, 0.50) / 1e3,
+                sim::percentile(s.replyNs, 0.99) / 1e3);
+    if (!s.downloadNs.empty()) std::printf("download_ms last %.3f\n", s.downloadNs.back() / 1e6);
+    std::fflush(stdout);
+}
+
+int serve(const Args& a) {
+    sim::Line line = a.device.empty() ? sim::openPty() : sim::openDevice(a.device, a.speed);
+    const std::string served = a.device.empty() ? line.peerPath() : a.device;
+    sim::Logger logger(std::move(line), a.opt);
+    // Ready for a stop request before anyone learns where to find us.
+    g_logger = &logger;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    std::printf("%s\n", served.c_str());
+    std::fflush(stdout);
+
+    const sim::Logger::End end = logger.run();
+    g_logger = nullptr;
+    if (a.stats) printStats(logger.stats());
+    if (end == sim::Logger::End::LineLost) {
+        std::fprintf(stderr, "logger-sim: the line was lost\n");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Args a = parse(argc, argv);
+    if (a.laps) {
+        for (const auto& r : sim::lapRecords(a.opt.count, a.opt.session))
             std::printf("%s\n", r.c_str());
         return 0;
     }
-
     try {
-        sim::Line line = device.empty() ? sim::openPty() : sim::openDevice(device, speed);
-        const std::string served = device.empty() ? line.peerPath() : device;
-        sim::Logger logger(std::move(line), opt);
-        // Ready for a stop request before anyone learns where to find us.
-        g_logger = &logger;
-        struct sigaction sa {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGTERM, &sa, nullptr);
-        signal(SIGPIPE, SIG_IGN);
-        std::printf("%s\n", served.c_str());
-        std::fflush(stdout);
-
-        const sim::Logger::End end = logger.run();
-        g_logger = nullptr;
-        if (stats) {
-            const sim::Stats s = logger.stats();
-            std::printf("downloads %d bytes_in %llu bytes_out %llu frames %zu\n", s.downloads,
-                        static_cast<unsigned long long>(s.bytesIn),
-                        static_cast<unsigned long long>(s.bytesOut), s.replyNs.size());
-            std::printf("reply_us p50 %.1f p99 %.1f\n", sim::percentile(s.replyNs, 0.50) / 1e3,
-                        sim::percentile(s.replyNs, 0.99) / 1e3);
-            if (!s.downloadNs.empty())
-                std::printf("download_ms last %.3f\n", s.downloadNs.back() / 1e6);
-            std::fflush(stdout);
-        }
-        if (end == sim::Logger::End::LineLost) {
-            std::fprintf(stderr, "logger-sim: the line was lost\n");
-            return 1;
-        }
-        return 0;
+        return serve(a);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "logger-sim: %s\n", e.what());
         return 1;

@@ -4,24 +4,20 @@
 
 namespace platform {
 
-namespace {
-constexpr std::string_view LineEnd = "\r\n";
-}  // namespace
-
 std::string RecordLines::text() const {
-    size_t size = 0;
-    for (const auto& l : lines_) size += l.size() + LineEnd.size();
     std::string out;
-    out.reserve(size);
-    for (size_t i = 0; i < lines_.size(); ++i) {
+    out.reserve(size());
+    for (size_t i = 0; i < starts_.size(); ++i) {
         if (i > 0) out += LineEnd;
-        out += lines_[i];
+        out += line(i);
     }
     return out;
 }
 
 void RecordLines::setText(std::string_view bytes) {
-    lines_.assign(1, std::string());
+    // Given back, not kept: a short text after a long one costs only its own bytes.
+    std::string().swap(bytes_);
+    std::vector<size_t>{0}.swap(starts_);
     widest_ = 0;
     caret_ = anchor_ = {};
     replaceSelection(bytes);
@@ -31,46 +27,57 @@ void RecordLines::setText(std::string_view bytes) {
 
 void RecordLines::replaceSelection(std::string_view bytes) {
     const Pos a = start(), b = end();
-    // The bytes with what is left of the first and last line, cut again at each CR LF:
-    // a CR before the caret and an LF after it may pair up, as they do in the text.
-    std::string joined = lines_[a.line].substr(0, a.col);
-    joined += bytes;
-    const size_t caretAt = joined.size();
-    joined.append(lines_[b.line], b.col);
-
-    std::vector<std::string> parts;
-    Pos caret{a.line, 0};
-    bool placed = false;
-    for (size_t from = 0;;) {
-        const size_t cut = joined.find(LineEnd, from);
-        const size_t stop = cut == std::string::npos ? joined.size() : cut;
-        if (!placed && caretAt <= stop) {
-            caret = {a.line + parts.size(), caretAt - from};
-            placed = true;
-        } else if (!placed && caretAt == stop + 1) {
-            caret = {a.line + parts.size() + 1, 0};  // between CR and LF: past them
-            placed = true;
+    const size_t from = starts_[a.line] + a.col, to = starts_[b.line] + b.col;
+    const size_t grown = bytes.size() - (to - from);  // wraps when it shrinks; sums stay right
+    // What is left of the first and last line joins with the bytes into one line, cut
+    // again at each CR LF. Only a pair with a byte of `bytes` in it is new, or a CR before
+    // the selection with an LF after it, so the pairs are looked for from the byte before
+    // `from` to the end of the bytes, and taken out in place.
+    const size_t joinedEnd = lineEnd(b.line) + grown;
+    const size_t caretAt = from + bytes.size();
+    std::vector<size_t> after(starts_.begin() + static_cast<std::ptrdiff_t>(b.line) + 1,
+                              starts_.end());
+    starts_.resize(a.line + 1);
+    // Room for every line the bytes may hold at once: a restore's million lines are not
+    // copied again and again as they come.
+    const size_t most = starts_.size() + after.size() +
+                        static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    if (most > starts_.capacity()) starts_.reserve(std::max(most, 2 * starts_.capacity()));
+    bytes_.replace(from, to - from, bytes);
+    size_t read = from > starts_[a.line] ? from - 1 : from, write = read;
+    Pos caret;
+    for (;;) {
+        if (read == caretAt) caret = {starts_.size() - 1, write - starts_.back()};
+        if (read >= caretAt) break;
+        if (read + 1 < joinedEnd && bytes_[read] == '\r' && bytes_[read + 1] == '\n') {
+            starts_.push_back(write);
+            if (read + 1 == caretAt) caret = {starts_.size() - 1, 0};  // between: past them
+            read += LineEnd.size();
+        } else {
+            bytes_[write++] = bytes_[read++];
         }
-        parts.emplace_back(joined, from, stop - from);
-        widest_ = std::max(widest_, parts.back().size());
-        if (cut == std::string::npos) break;
-        from = cut + LineEnd.size();
     }
-    lines_[a.line] = std::move(parts[0]);
-    const auto next = lines_.begin() + static_cast<std::ptrdiff_t>(a.line) + 1;
-    const auto kept = lines_.erase(next, next + static_cast<std::ptrdiff_t>(b.line - a.line));
-    lines_.insert(kept, std::make_move_iterator(parts.begin() + 1),
-                  std::make_move_iterator(parts.end()));
+    bytes_.erase(write, read - write);
+    for (size_t s : after) starts_.push_back(s + grown - (read - write));
+    for (size_t i = a.line; i < starts_.size() - after.size(); ++i)
+        widest_ = std::max(widest_, lineEnd(i) - starts_[i]);
     caret_ = anchor_ = caret;
     changedFrom_ = std::min(changedFrom_, a.line);
 }
 
-RecordLines::Pos RecordLines::posOf(size_t offset) const {
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        if (offset <= lines_[i].size()) return {i, offset};
-        offset -= std::min(offset, lines_[i].size() + LineEnd.size());
+RecordLines::Pos RecordLines::posOf(size_t offset, size_t lineEnd) const {
+    // The last line starting at or before `offset`.
+    size_t lo = 0, hi = starts_.size();
+    while (hi - lo > 1) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (offsetOf({mid, 0}, lineEnd) <= offset)
+            lo = mid;
+        else
+            hi = mid;
     }
-    return last();
+    const size_t col = offset - offsetOf({lo, 0}, lineEnd);
+    if (col <= line(lo).size()) return {lo, col};
+    return lo + 1 < starts_.size() ? Pos{lo + 1, 0} : last();
 }
 
 void RecordLines::select(size_t anchor, size_t caret) {
@@ -86,26 +93,29 @@ void RecordLines::moveCaret(Pos to, bool extend) {
 
 std::string RecordLines::selectedText() const {
     const Pos a = start(), b = end();
-    if (a.line == b.line) return lines_[a.line].substr(a.col, b.col - a.col);
-    std::string out = lines_[a.line].substr(a.col);
-    for (size_t i = a.line + 1; i < b.line; ++i) (out += LineEnd) += lines_[i];
-    (out += LineEnd).append(lines_[b.line], 0, b.col);
+    std::string out;
+    out.reserve(offsetOf(b) - offsetOf(a));
+    for (size_t i = a.line; i <= b.line; ++i) {
+        if (i > a.line) out += LineEnd;
+        const std::string_view l = line(i);
+        out += l.substr(0, i == b.line ? b.col : l.size()).substr(i == a.line ? a.col : 0);
+    }
     return out;
 }
 
 RecordLines::Pos RecordLines::left(Pos p) const {
     if (p.col > 0) return {p.line, p.col - 1};
-    return p.line > 0 ? Pos{p.line - 1, lines_[p.line - 1].size()} : p;
+    return p.line > 0 ? Pos{p.line - 1, line(p.line - 1).size()} : p;
 }
 
 RecordLines::Pos RecordLines::right(Pos p) const {
-    if (p.col < lines_[p.line].size()) return {p.line, p.col + 1};
-    return p.line + 1 < lines_.size() ? Pos{p.line + 1, 0} : p;
+    if (p.col < line(p.line).size()) return {p.line, p.col + 1};
+    return p.line + 1 < starts_.size() ? Pos{p.line + 1, 0} : p;
 }
 
 RecordLines::Pos RecordLines::onLine(size_t line, size_t col) const {
-    line = std::min(line, lines_.size() - 1);
-    return {line, std::min(col, lines_[line].size())};
+    line = std::min(line, starts_.size() - 1);
+    return {line, std::min(col, this->line(line).size())};
 }
 
 }  // namespace platform

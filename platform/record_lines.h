@@ -1,6 +1,7 @@
 // The record text as lines, with a caret and a selection: what both window systems' record
-// views show. The bytes are kept split at CR LF, so a view paints only the lines in view
-// and an added line costs its bytes, however long the text has grown.
+// views show. The lines are kept in one buffer without their CR LF, with where each
+// starts, so the text costs little more than its bytes, a view paints only the lines in
+// view, and an added line costs its bytes, however long the text has grown.
 #pragma once
 
 #include <algorithm>
@@ -28,8 +29,11 @@ class RecordLines {
     void moveCaret(Pos to, bool extend);
     std::string selectedText() const;
 
-    size_t lineCount() const { return lines_.size(); }
-    const std::string& line(size_t i) const { return lines_[i]; }
+    size_t size() const { return bytes_.size() + LineEnd.size() * (starts_.size() - 1); }
+    size_t lineCount() const { return starts_.size(); }
+    std::string_view line(size_t i) const {
+        return std::string_view(bytes_).substr(starts_[i], lineEnd(i) - starts_[i]);
+    }
     size_t widest() const { return widest_; }  // bytes in the longest line
     Pos caret() const { return caret_; }
     Pos start() const { return std::min(caret_, anchor_); }
@@ -40,17 +44,28 @@ class RecordLines {
     Pos left(Pos p) const;
     Pos right(Pos p) const;
     Pos onLine(size_t line, size_t col) const;
-    Pos last() const { return {lines_.size() - 1, lines_.back().size()}; }
+    Pos last() const { return {starts_.size() - 1, bytes_.size() - starts_.back()}; }
+
+    // Between offsets into the text, each line end counted as `lineEnd` bytes (a view may
+    // show it as one character), and positions. An offset inside a line end moves past it.
+    size_t offsetOf(Pos p, size_t lineEnd = LineEnd.size()) const {
+        return starts_[p.line] + p.line * lineEnd + p.col;
+    }
+    Pos posOf(size_t offset, size_t lineEnd = LineEnd.size()) const;
 
     // Lines from this one on changed since a view last showed them (all of them after a
     // new text or selection): a download repaints only the lines it added.
     size_t changedFrom() const { return changedFrom_; }
-    void shown() { changedFrom_ = lines_.size(); }
+    void shown() { changedFrom_ = starts_.size(); }
 
   private:
-    Pos posOf(size_t offset) const;
+    static constexpr std::string_view LineEnd = "\r\n";
+    size_t lineEnd(size_t i) const {
+        return i + 1 < starts_.size() ? starts_[i + 1] : bytes_.size();
+    }
 
-    std::vector<std::string> lines_{std::string()};  // no line holds a CR LF pair
+    std::string bytes_;              // the lines, none holding a CR LF pair
+    std::vector<size_t> starts_{0};  // where each line starts in bytes_
     size_t widest_ = 0;
     Pos caret_, anchor_;
     size_t changedFrom_ = 0;

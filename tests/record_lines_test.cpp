@@ -34,6 +34,10 @@ TEST(RecordLines, SplitsAtCrLfOnly) {
     EXPECT_EQ(r.line(1), "b\rc\nd");
     EXPECT_EQ(r.line(2), "");
     EXPECT_EQ(r.widest(), 5u);
+    EXPECT_EQ(r.size(), 10u);
+    // Offsets counting a line end as one, as a screen reader does.
+    EXPECT_EQ(r.posOf(4, 1), (Pos{1, 2}));
+    EXPECT_EQ(r.offsetOf({2, 0}, 1), 8u);
 }
 
 TEST(RecordLines, InsertsAndReplacesAtCaret) {
@@ -50,13 +54,14 @@ TEST(RecordLines, InsertsAndReplacesAtCaret) {
         {"1\r\n", 3, 3, "2\r\n", "1\r\n2\r\n", {2, 0}, ""},
         // The final line without CR LF goes on at the caret.
         {"1\r\n2", 4, 4, "3", "1\r\n23", {1, 2}, ""},
-        {"abc", 1, 1, "X\r\nY", "aX\r\nYbc", {1, 1}, ""},
+        {"ab\r\ncd\r\nef", 5, 5, "X\r\nY", "ab\r\ncX\r\nYd\r\nef", {2, 1}, ""},
         // The selection is replaced, whichever way it was made.
-        {"ab\r\ncd\r\nef", 1, 9, "-", "a-f", {0, 2}, "b\r\ncd\r\ne"},
-        {"ab\r\ncd\r\nef", 9, 1, "", "af", {0, 1}, "b\r\ncd\r\ne"},
+        {"ab\r\ncd\r\nef\r\ngh", 1, 9, "-", "a-f\r\ngh", {0, 2}, "b\r\ncd\r\ne"},
+        {"ab\r\ncd\r\nef\r\ngh", 9, 1, "", "af\r\ngh", {0, 1}, "b\r\ncd\r\ne"},
         // A CR before the caret and an LF inserted pair up; the caret goes past them.
         {"a\r", 2, 2, "\nb", "a\r\nb", {1, 1}, ""},
         {"a\nb", 1, 1, "\r", "a\r\nb", {1, 0}, ""},
+        {"a\rX\nb", 2, 3, "", "a\r\nb", {1, 0}, "X"},
         // An offset inside a CR LF moves past it; one past the end stops at the end.
         {"ab\r\ncd", 3, 3, "X", "ab\r\nXcd", {1, 1}, ""},
         {"ab", 9, 9, "X", "abX", {0, 3}, ""},

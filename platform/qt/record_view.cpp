@@ -50,18 +50,11 @@ size_t RecordView::charCount() const {
 }
 
 size_t RecordView::charOffset(Pos p) const {
-    size_t n = p.col;
-    for (size_t i = 0; i < p.line; ++i) n += lines_.line(i).size() + 1;
-    return n;
+    return lines_.offsetOf(p, 1);
 }
 
 RecordView::Pos RecordView::posAt(size_t offset) const {
-    for (size_t i = 0; i < lines_.lineCount(); ++i) {
-        const size_t size = lines_.line(i).size();
-        if (offset <= size) return {i, offset};
-        offset -= size + 1;
-    }
-    return lines_.last();
+    return lines_.posOf(offset, 1);
 }
 
 QString RecordView::shownText(size_t from, size_t to) const {
@@ -69,9 +62,9 @@ QString RecordView::shownText(size_t from, size_t to) const {
     QString out;
     for (size_t i = a.line; i <= b.line; ++i) {
         if (i > a.line) out += QChar(u'\n');
-        const std::string& line = lines_.line(i);
+        const std::string_view line = lines_.line(i);
         const size_t start = i == a.line ? a.col : 0, stop = i == b.line ? b.col : line.size();
-        out += decodeBytes(std::string_view(line).substr(start, stop - start));
+        out += decodeBytes(line.substr(start, stop - start));
     }
     return out;
 }
@@ -160,7 +153,7 @@ void RecordView::showCaret() {
     else if (line >= v->value() + rows)
         v->setValue(line - rows + 1);
     const int x = Margin + fm.horizontalAdvance(decodeBytes(
-                               std::string_view(lines_.line(caret.line)).substr(0, caret.col)));
+                               lines_.line(caret.line).substr(0, caret.col)));
     QScrollBar* h = horizontalScrollBar();
     if (x < h->value() + Margin)
         h->setValue(x - Margin);

@@ -288,7 +288,7 @@ void RecordView::paint() {
 }
 
 void RecordView::paintLine(HDC dc, const Grid& g, size_t i, LONG y) {
-    const std::string& line = lines_.line(i);
+    const std::string_view line = lines_.line(i);
     // The selected columns, and a little of the line end when the selection goes on.
     const Pos a = lines_.start(), b = lines_.end();
     size_t from = 0, to = 0;
@@ -332,7 +332,7 @@ LRESULT RecordView::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SETFONT: setFont(reinterpret_cast<HFONT>(wp), LOWORD(lp)); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
         // The records as shown, for screen readers and automation: one character a byte.
-        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(lines_.text().size());
+        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(lines_.size());
         case WM_GETTEXT: return copyText(reinterpret_cast<wchar_t*>(lp), wp);
         case WM_GETOBJECT:
             if (static_cast<LONG>(lp) == OBJID_CLIENT) return answerRecordAccessible(hwnd_, wp);

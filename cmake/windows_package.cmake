@@ -29,7 +29,10 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "SetRegView 64")
 set(CPACK_NSIS_CREATE_ICONS_EXTRA [[
   CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\VorbixLoader.lnk' '$INSTDIR\\vorbixloader.exe' '--from-menu'
 ]])
+# Runs after the uninstaller has removed its key under the vendor's: the vendor's key goes
+# too when nothing else is left in it.
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [[
   Delete '$SMPROGRAMS\\$MUI_TEMP\\VorbixLoader.lnk'
+  DeleteRegKey /ifempty SHCTX 'Software\\The VorbixLoader developers'
 ]])
 include(CPack)

@@ -24,9 +24,10 @@ constexpr const char* Usage =
     "Downloads lap records from the logger over a serial line, lists, saves and loads them.\n"
     "\n"
     "The working folder holds PORT.DAT (port, speed, last folder): the folder the program is "
-    "started in, or with --from-menu (as the Start-menu entry starts it) "
-    "%LOCALAPPDATA%\\VorbixLoader, made when missing. The first SAVE offers the working "
-    "folder, or from the Start menu your Documents folder.\n"
+    "started in, or with --from-menu (as the Start-menu entry starts it) or when started in "
+    "its own folder (a double-click on it) %LOCALAPPDATA%\\VorbixLoader, made when missing. "
+    "The first SAVE offers the working folder, or in %LOCALAPPDATA%\\VorbixLoader your "
+    "Documents folder.\n"
     "\n"
     "Port n (COMn) is \\\\.\\COMn.";
 
@@ -45,6 +46,21 @@ std::string enterUserFolder() {
     return "";
 }
 
+// Explorer starts a program in its own folder, which is not writable for the operator
+// once installed: such a start works as the Start-menu entry's does.
+bool startedInOwnFolder() {
+    std::wstring exe(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    exe.resize(n < exe.size() ? n : 0);
+    const size_t sep = exe.find_last_of(L'\\');
+    if (sep == std::wstring::npos) return false;
+    // With its separator, so a drive's root stays the root.
+    const std::string folder = platform::win32::narrow(std::wstring_view(exe).substr(0, sep + 1));
+    const auto& system = platform::systemFileSystem();
+    return lstrcmpiW(platform::win32::widen(system.absolute(folder)).c_str(),
+                     platform::win32::widen(system.currentDirectory()).c_str()) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,14 +70,21 @@ int main(int argc, char** argv) {
     platform::win32::startUp();
     platform::win32::Win32Ui ui(VorbixLoader::Title);
 
-    const std::string_view arg = argc == 2 ? argv[1] : "";
-    const bool fromMenu = arg == "--from-menu";
-    if (argc > 1 && !fromMenu) {
-        const bool version = arg == "--version";
-        ui.msgBox(version ? std::string("vorbixloader ") + VL_VERSION : Usage,
-                  platform::Icon::None);
-        return version || arg == "--help" ? 0 : 2;
+    const std::string arg = argc > 1 ? argv[1] : "";
+    const bool known = arg == "--version" || arg == "--help" || arg == "--from-menu";
+    if (argc > 2 || (argc == 2 && !known)) {
+        // Named, so a typing error shows above the usage.
+        const std::string what =
+            known ? "unexpected argument: " + std::string(argv[2]) : "unknown option: " + arg;
+        ui.msgBox(what + "\n\n" + Usage, platform::Icon::Exclamation);
+        return 2;
     }
+    if (arg == "--version" || arg == "--help") {
+        ui.msgBox(arg == "--help" ? Usage : std::string("vorbixloader ") + VL_VERSION,
+                  platform::Icon::None);
+        return 0;
+    }
+    const bool fromMenu = arg == "--from-menu" || startedInOwnFolder();
     if (fromMenu) {
         const std::string failure = enterUserFolder();
         if (!failure.empty()) {

@@ -7,8 +7,10 @@
 #   makes, and its first SAVE offers the Documents folder where the shell has it (moved
 #   here, as to a share); the PORT dialog is in one colour behind its controls, at 96 and
 #   at 144 DPI;
-# - a silent uninstall leaves nothing in Program Files, removes the entry and the
-#   uninstall key, and keeps the user's folder with PORT.DAT.
+# - started in its own folder, as Explorer starts it on a double-click, it works in that
+#   same user folder;
+# - a silent uninstall leaves nothing in Program Files, removes the entry, the uninstall
+#   key and the vendor's key, and keeps the user's folder with PORT.DAT.
 # Usage: wine_installer.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG of the PORT dialog]
 WIN_BUILD=$(cd "${1:?usage: $0 WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]}" && pwd)
 SHOT=${3:-}
@@ -96,9 +98,10 @@ user=$(find "$c/users" -maxdepth 4 -path '*/AppData/Local/VorbixLoader' -type d 
 [ "$(sed -n 3p "$user/PORT.DAT")" = "\"$(win "$WORK/docs")\""$'\r' ] ||
   fail "PORT.DAT: $(od -c "$user/PORT.DAT")"
 
-# Again at 144 DPI (150 %), the PORT dialog opened from the main window.
+# Again at 144 DPI (150 %), started in its own folder: it finds PORT.DAT in the user
+# folder, so the main window comes first; the PORT dialog opened from it.
 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
-PROGRAM_BIN=wine start_program "$WIN_BUILD/shortcut.exe" start "$lnk"
+PROGRAM_DIR=$dir PROGRAM_BIN=wine start_program vorbixloader.exe
 main=$(wait_window "$MAIN" 60)
 click "$main" $(px 8587 307 144 | tr , ' ')  # PORT
 dialog=$(wait_window '^PORT SET$')
@@ -107,6 +110,7 @@ click "$dialog" $(px 607 2587 144 | tr , ' ')  # OK
 wait_gone '^PORT SET$'
 press "$main" alt+F4
 wait_exit 30
+[ ! -e "$dir/PORT.DAT" ] || fail "PORT.DAT written in Program Files"
 
 # The uninstaller runs from a copy of itself and returns at once: wait for its work.
 wine "C:\\Program Files\\VorbixLoader\\Uninstall.exe" /S </dev/null >/dev/null 2>&1 ||
@@ -115,5 +119,6 @@ wait_for 60 test ! -e "$dir" || fail "left in Program Files: $(ls -R "$dir")"
 wait_for 30 bash -c "! wine reg query 'HKLM\\$key' </dev/null >/dev/null 2>&1" ||
   fail "the uninstall entry stayed"
 [ -z "$(find "$c/ProgramData" "$c/users" -name VorbixLoader.lnk)" ] || fail "the Start-menu entry stayed"
+! reg query 'HKLM\Software\The VorbixLoader developers' /reg:64 >/dev/null || fail "the vendor's key stayed"
 [ -f "$user/PORT.DAT" ] || fail "the uninstall removed the user's PORT.DAT"
 echo "PASS under Wine: install, start from the Start menu, uninstall"

@@ -31,6 +31,29 @@ std::string narrow(std::wstring_view utf16) {
     return out;
 }
 
+std::wstring fullPath(const std::wstring& path) {
+    std::wstring full(path.size() + MAX_PATH, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    }
+    full.resize(n < full.size() ? n : 0);
+    return full;
+}
+
+std::wstring widePath(std::string_view utf8) {
+    const std::wstring path = widen(utf8);
+    // The limit is on the full path, also for a short name in a long working folder.
+    const std::wstring full = fullPath(path);
+    if (full.size() < MAX_PATH) return path;
+    // Made full first, as past the prefix no "/", "." or ".." is resolved.
+    if (full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    if (full[0] == L'\\' && full[1] == L'\\' && full[2] != L'?' && full[2] != L'.')
+        return L"\\\\?\\UNC" + full.substr(1);  // a share
+    return full;
+}
+
 RuntimeError fromWin32(unsigned long code, const std::string& what) {
     int number = err::PathFileAccess;
     switch (code) {

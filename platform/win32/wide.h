@@ -13,6 +13,14 @@ namespace platform::win32 {
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 
+// The full path of `path`, of any length; "" when it has none.
+std::wstring fullPath(const std::wstring& path);
+// A path for the wide file calls. One whose full path has MAX_PATH characters or more is
+// made full and given the \\?\ prefix (\\?\UNC\ for a share), which lifts that limit
+// where the system does not lift it for the long-path-aware manifest; shorter ones are
+// only widened.
+std::wstring widePath(std::string_view utf8);
+
 // Maps a Win32 error code to an error number and "what: system text".
 RuntimeError fromWin32(unsigned long code, const std::string& what);
 // The same for GetLastError().

@@ -37,7 +37,7 @@ HANDLE handle(Handle h) {
 // opened itself, not followed, and refused; any other (a cloud placeholder, a deduplicated
 // file) is the file it stands for, read through the filter that owns it.
 HANDLE openExisting(const std::string& path, DWORD access, DWORD share, DWORD flags, Links links) {
-    const std::wstring wide = win32::widen(path);
+    const std::wstring wide = win32::widePath(path);
     auto open = [&](DWORD how) {
         HANDLE h = INVALID_HANDLE_VALUE;
         if (!win32::retryShared(
@@ -101,7 +101,7 @@ int64_t sizeOf(Handle h, const std::string& what) {
 // MoveFileExW replaces a link at the target, never writing through it: `links` changes
 // nothing here.
 Output createOutput(const std::string& name, Links) {
-    const std::wstring wide = win32::widen(name);
+    const std::wstring wide = win32::widePath(name);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw RuntimeError(err::PathFileAccess, name + ": is a folder");
@@ -113,7 +113,7 @@ Output createOutput(const std::string& name, Links) {
         // Of a fixed length: any name the file system takes for the target will do.
         const std::string temp = dir + "~vorbixloader." + std::to_string(GetCurrentProcessId()) +
                                  "." + std::to_string(attempt) + ".tmp";
-        HANDLE h = CreateFileW(win32::widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE h = CreateFileW(win32::widePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) return {reinterpret_cast<Handle>(h), name, temp};
         if (GetLastError() != ERROR_FILE_EXISTS || attempt == 100) throw win32::lastError(name);
@@ -145,7 +145,7 @@ Handle commit(Output& out, bool keepOpen) {
     flush(out.handle, out.target);
     CloseHandle(handle(out.handle));
     out.handle = NoHandle;
-    const std::wstring temp = win32::widen(out.temp), target = win32::widen(out.target);
+    const std::wstring temp = win32::widePath(out.temp), target = win32::widePath(out.target);
     if (!win32::retryShared([&] {
             return MoveFileExW(temp.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -169,12 +169,12 @@ void close(Handle h) noexcept {
 }
 
 void remove(const std::string& path) noexcept {
-    DeleteFileW(win32::widen(path).c_str());
+    DeleteFileW(win32::widePath(path).c_str());
 }
 
 bool moveAside(const std::string& from, const std::string& to) {
     // Without MOVEFILE_REPLACE_EXISTING an existing `to` stays; a link moves as itself.
-    const std::wstring source = win32::widen(from), target = win32::widen(to);
+    const std::wstring source = win32::widePath(from), target = win32::widePath(to);
     if (win32::retryShared([&] {
             return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
         }))

@@ -29,7 +29,7 @@ size_t topLength(const std::string& path) {
 class Win32FileSystem : public FileSystem {
   public:
     FileKind kind(const std::string& path) const override {
-        const DWORD a = GetFileAttributesW(win32::widen(path).c_str());
+        const DWORD a = GetFileAttributesW(win32::widePath(path).c_str());
         if (a == INVALID_FILE_ATTRIBUTES) return FileKind::None;
         if (a & FILE_ATTRIBUTE_DIRECTORY) return FileKind::Folder;
         return a & FILE_ATTRIBUTE_DEVICE ? FileKind::Other : FileKind::File;
@@ -40,7 +40,7 @@ class Win32FileSystem : public FileSystem {
         if (pattern.empty() || !isSep(pattern.back())) pattern += '\\';
         pattern += '*';
         WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileExW(win32::widen(pattern).c_str(), FindExInfoBasic, &found,
+        HANDLE h = FindFirstFileExW(win32::widePath(pattern).c_str(), FindExInfoBasic, &found,
                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD e = GetLastError();
@@ -71,9 +71,10 @@ class Win32FileSystem : public FileSystem {
     }
 
     std::string currentDirectory() const override {
-        wchar_t buf[MAX_PATH * 4];
-        const DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, buf);
-        return n == 0 || n >= MAX_PATH * 4 ? std::string(".") : win32::narrow({buf, n});
+        const DWORD size = GetCurrentDirectoryW(0, nullptr);
+        std::wstring buf(size, L'\0');
+        const DWORD n = GetCurrentDirectoryW(size, buf.data());
+        return n == 0 || n >= size ? std::string(".") : win32::narrow({buf.data(), n});
     }
 
     std::string documentsFolder() const override {
@@ -87,10 +88,8 @@ class Win32FileSystem : public FileSystem {
     }
 
     std::string absolute(const std::string& path) const override {
-        const std::wstring wide = win32::widen(path.empty() ? "." : path);
-        wchar_t buf[MAX_PATH * 4];
-        const DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH * 4, buf, nullptr);
-        std::string full = n == 0 || n >= MAX_PATH * 4 ? path : win32::narrow({buf, n});
+        const std::wstring wide = win32::fullPath(win32::widen(path.empty() ? "." : path));
+        std::string full = wide.empty() ? path : win32::narrow(wide);
         while (full.size() > topLength(full) && isSep(full.back())) full.pop_back();
         return full;
     }

@@ -34,7 +34,7 @@ class Win32JournalFile : public JournalFile {
             io::writeAll(out.handle, head.data(), head.size(), path_);
             io::writeAll(out.handle, rest.data(), rest.size(), path_);
             // Out of the program's own file lists, as a dot-file is on Linux.
-            SetFileAttributesW(win32::widen(out.temp).c_str(), FILE_ATTRIBUTE_HIDDEN);
+            SetFileAttributesW(win32::widePath(out.temp).c_str(), FILE_ATTRIBUTE_HIDDEN);
             file_ = reinterpret_cast<HANDLE>(io::commit(out, true));
         } catch (...) {
             io::close(out.handle);

@@ -149,6 +149,34 @@ TEST(Win32Links, OnlyNameSurrogatesAreLinks) {
     EXPECT_FALSE(win32::isLink(IO_REPARSE_TAG_DEDUP));
 }
 
+// Past MAX_PATH a path is made full, as nothing after the \\?\ prefix is resolved, and
+// given the prefix; a record folder that long is listed and a file in it saved and loaded.
+TEST_F(Win32Files, PathsOfAnyLength) {
+    const std::string part(100, 'd');
+    const std::string deep = "c:\\" + part + "\\" + part + "\\" + part;
+    EXPECT_EQ(win32::widePath("c:\\laps/day1\\..\\a.txt"), L"c:\\laps/day1\\..\\a.txt");
+    EXPECT_EQ(win32::widePath(deep + "/day1\\.\\..\\a.txt"),
+              L"\\\\?\\" + win32::widen(deep) + L"\\a.txt");
+    EXPECT_EQ(win32::widePath("\\\\server\\share" + deep.substr(2)),
+              L"\\\\?\\UNC\\server\\share" + win32::widen(deep.substr(2)));
+
+    const std::string top = fs.currentDirectory() + "\\vl-long";
+    std::string folder = top;
+    ASSERT_TRUE(CreateDirectoryW(win32::widePath(top).c_str(), nullptr));
+    while (folder.size() <= MAX_PATH) {
+        folder += "\\" + part;
+        ASSERT_TRUE(CreateDirectoryW(win32::widePath(folder).c_str(), nullptr)) << folder.size();
+    }
+    const std::string file = folder + "\\run1.txt";
+    EXPECT_EQ(save(file, "1 01.234\r\n"), "1 01.234\r\n");
+    EXPECT_EQ(fs.list(folder, FileKind::File), std::vector<std::string>{"run1.txt"});
+    EXPECT_EQ(fs.kind(file), FileKind::File);
+    io::remove(file);
+    for (; folder.size() > top.size(); folder = fs.parent(folder))
+        RemoveDirectoryW(win32::widePath(folder).c_str());
+    EXPECT_TRUE(RemoveDirectoryW(win32::widePath(top).c_str()));
+}
+
 TEST(Win32FileSystem, PathsClimbToTheDriveAndDrivesAreListed) {
     FileSystem& fs = systemFileSystem();
     EXPECT_EQ(fs.separator(), '\\');

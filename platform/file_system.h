@@ -45,4 +45,11 @@ class FileSystem {
 // This machine's file system.
 FileSystem& systemFileSystem();
 
+// The folder PORT.DAT names, from the file's bytes, as a path of the program's; and the
+// bytes that name `folder` there. On Windows the file is in the system's ANSI code page,
+// and one in UTF-8 (a name that code page lacks) loads too, told apart by which folder
+// `fs` has; elsewhere the bytes are the path.
+std::string settingsFolder(const std::string& bytes, const FileSystem& fs);
+std::string settingsBytes(const std::string& folder);
+
 }  // namespace platform

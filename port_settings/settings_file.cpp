@@ -3,6 +3,7 @@
 
 #include "main_window/vorbix_loader.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "platform/log.h"
 #include "port_settings/settings_format.h"
 
@@ -37,7 +38,7 @@ void VorbixLoader::LoadPortSettings() {
     if (auto s = readSettings(files, SettingsFileNo)) {
         PORT_NO = s->port;
         BPS_ = std::move(s->bps);
-        PASS_NAME = std::move(s->folder);
+        PASS_NAME = platform::settingsFolder(s->folder, fileSystem);
         return;
     }
     // Any unreadable file means first-run defaults and asking for the port.
@@ -51,7 +52,8 @@ void VorbixLoader::SavePortSettings() {
     SettingsFileNo = files.freeFile();
     files.openOutput(SettingsFileNo, SettingsFile);
     try {
-        files.print(SettingsFileNo, settings::format({PORT_NO, BPS_, PASS_NAME}));
+        files.print(SettingsFileNo,
+                    settings::format({PORT_NO, BPS_, platform::settingsBytes(PASS_NAME)}));
     } catch (const platform::RuntimeError&) {
         // Left open, the part-written file would replace the old one when all files
         // are closed at shut-down.

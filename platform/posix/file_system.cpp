@@ -102,4 +102,12 @@ FileSystem& systemFileSystem() {
     return fs;
 }
 
+std::string settingsFolder(const std::string& bytes, const FileSystem&) {
+    return bytes;
+}
+
+std::string settingsBytes(const std::string& folder) {
+    return folder;
+}
+
 }  // namespace platform

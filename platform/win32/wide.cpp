@@ -15,9 +15,51 @@ std::wstring widen(std::string_view utf8) {
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
         return out;
     }
-    // Not UTF-8 (a name typed in the record code page): one character per byte.
+    // Not UTF-8: text of the system's code page (a record line, a name from another
+    // program), else one character per byte.
+    const std::string text = fromCodePage(utf8, ansiCodePage());
+    if (!text.empty()) return widen(text);
     std::wstring out;
     for (unsigned char c : utf8) out += static_cast<wchar_t>(c);
+    return out;
+}
+
+unsigned ansiCodePage() {
+    static const unsigned cp = [] {
+        DWORD n = 0;
+        // 0 for a locale with no ANSI code page (Unicode only): Windows-1252 then.
+        if (!GetLocaleInfoEx(LOCALE_NAME_SYSTEM_DEFAULT,
+                             LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                             reinterpret_cast<wchar_t*>(&n), sizeof n / sizeof(wchar_t)) ||
+            n == 0 || n == CP_ACP)
+            return 1252u;
+        return static_cast<unsigned>(n);
+    }();
+    return cp;
+}
+
+std::string fromCodePage(std::string_view bytes, unsigned cp) {
+    if (bytes.empty()) return {};
+    const int size = static_cast<int>(bytes.size());
+    const int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(), n);
+    return narrow(wide);
+}
+
+std::string toCodePage(std::string_view utf8, unsigned cp) {
+    const std::wstring wide = widen(utf8);
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    BOOL lost = FALSE;
+    // No best fit: a character the code page lacks must not turn into another one.
+    const DWORD flags = cp == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int n = WideCharToMultiByte(cp, flags, wide.data(), size, nullptr, 0, nullptr,
+                                      cp == CP_UTF8 ? nullptr : &lost);
+    if (n <= 0 || lost) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(cp, flags, wide.data(), size, out.data(), n, nullptr, nullptr);
     return out;
 }
 

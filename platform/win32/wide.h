@@ -21,6 +21,14 @@ std::wstring fullPath(const std::wstring& path);
 // only widened.
 std::wstring widePath(std::string_view utf8);
 
+// The system's ANSI code page, as its locale has it: the manifest makes CP_ACP UTF-8, but
+// the files other programs share with this one are in the locale's code page.
+unsigned ansiCodePage();
+// Text in code page `cp` as UTF-8; "" when it is not text of that code page.
+std::string fromCodePage(std::string_view bytes, unsigned cp);
+// UTF-8 text in code page `cp`; "" when the code page has no character for some of it.
+std::string toCodePage(std::string_view utf8, unsigned cp);
+
 // Maps a Win32 error code to an error number and "what: system text".
 RuntimeError fromWin32(unsigned long code, const std::string& what);
 // The same for GetLastError().

@@ -143,4 +143,19 @@ FileSystem& systemFileSystem() {
     return fs;
 }
 
+// Bytes that are UTF-8 and name a folder are taken as UTF-8; bytes that are not UTF-8, or
+// name a folder only in the code page, as the code page's.
+std::string settingsFolder(const std::string& bytes, const FileSystem& fs) {
+    const std::string ansi = win32::fromCodePage(bytes, win32::ansiCodePage());
+    if (ansi.empty() || ansi == bytes) return bytes;
+    if (win32::fromCodePage(bytes, CP_UTF8).empty()) return ansi;
+    return fs.kind(bytes) != FileKind::Folder && fs.kind(ansi) == FileKind::Folder ? ansi : bytes;
+}
+
+// A folder the code page has no name for stays UTF-8.
+std::string settingsBytes(const std::string& folder) {
+    const std::string ansi = win32::toCodePage(folder, win32::ansiCodePage());
+    return ansi.empty() ? folder : ansi;
+}
+
 }  // namespace platform

@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/byte_chars.h"
 #include "platform/win32/byte_codec.h"
 #include "platform/win32/win32_record_accessible.h"
 #include "platform/win32/win32_ui.h"
@@ -310,8 +309,7 @@ void RecordView::paintLine(HDC dc, const Grid& g, size_t i, LONG y) {
         shown.clear();
         const size_t s0 = std::max(bounds[part], g.firstCol);
         const size_t s1 = std::min({bounds[part + 1], g.firstCol + g.cols, line.size()});
-        for (size_t k = s0; k < s1; ++k)
-            shown += static_cast<wchar_t>(byteChar(static_cast<unsigned char>(line[k])));
+        for (size_t k = s0; k < s1; ++k) shown += recordChar(static_cast<unsigned char>(line[k]));
         const long left = Margin + static_cast<long>(s0) * charWidth_ - x_;
         SetBkColor(dc, part == 1 ? g.sel : g.page);
         SetTextColor(dc, part == 1 ? g.selText : g.text);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
+#include "platform/byte_chars.h"
 #include "platform/error.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
@@ -18,15 +20,29 @@ namespace {
 
 using namespace platform;
 
-TEST(Win32RecordText, EveryByteIsOneCharacterAndRoundTrips) {
+// A byte shows as the system's code page has it, and no two bytes alike.
+TEST(Win32RecordText, EachByteIsACharacterOfItsOwnInTheCodePage) {
+    for (const unsigned cp : {1252u, 1250u, 1251u, 932u, unsigned{CP_UTF8}}) {
+        const auto chars = win32::byteCharsOf(cp);
+        EXPECT_EQ(std::set<wchar_t>(chars.begin(), chars.end()).size(), 256u) << cp;
+        EXPECT_EQ(chars[0x01], L'\u2401') << cp;
+    }
+    for (int b = 0; b < 256; ++b)
+        ASSERT_EQ(win32::byteCharsOf(1252)[b], byteChar(static_cast<unsigned char>(b))) << b;
+    EXPECT_EQ(win32::byteCharsOf(1250)[0xA5], L'\u0104');
+    EXPECT_EQ(win32::byteCharsOf(1251)[0xC0], L'\u0410');
+    EXPECT_EQ(win32::byteCharsOf(932)[0xB1], L'\uFF71');  // a half-width katakana
+    EXPECT_EQ(win32::byteCharsOf(932)[0x82], L'\u201A');  // a lead byte, alone
+    EXPECT_EQ(win32::byteCharsOf(CP_UTF8)[0xC4], L'\u00C4');
+}
+
+TEST(Win32RecordText, EveryByteIsOneCharacter) {
     std::string bytes;
     for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
     bytes += "\r\n\r\r\n\n";
     const std::wstring chars = win32::recordChars(bytes);
     EXPECT_EQ(chars.size(), bytes.size());  // caret positions are byte offsets
     EXPECT_EQ(chars.substr(256), L"\r\n\u240D\r\n\u240A");
-    EXPECT_EQ(win32::recordBytes(chars), bytes);
-    EXPECT_EQ(win32::recordBytes(L"\u65E5\u20AC"), "?\x80");
 
     // The record view tells screen readers and automation the same characters.
     win32::RecordView view(HWND_MESSAGE, 1, 0);
@@ -175,6 +191,29 @@ TEST_F(Win32Files, PathsOfAnyLength) {
     for (; folder.size() > top.size(); folder = fs.parent(folder))
         RemoveDirectoryW(win32::widePath(folder).c_str());
     EXPECT_TRUE(RemoveDirectoryW(win32::widePath(top).c_str()));
+}
+
+// PORT.DAT's folder is written in the system's code page; one written in it, or in UTF-8
+// by an earlier version, loads.
+TEST(Win32Settings, TheFolderIsInTheCodePageAndOneInUtf8StillLoads) {
+    FileSystem& fs = systemFileSystem();
+    const unsigned cp = win32::ansiCodePage();
+    const std::string dir = fs.currentDirectory() + "\\vl-";
+    const std::string ansi = dir + "\xF1", folder = dir + win32::fromCodePage("\xF1", cp);
+    // Bytes of the code page that are UTF-8 as well: the folder that exists decides.
+    const std::string both = dir + "\xC3\xA4",
+                      bothFolder = dir + win32::fromCodePage("\xC3\xA4", cp);
+    ASSERT_NE(ansi, folder);
+    for (const auto& f : {folder, bothFolder}) CreateDirectoryW(win32::widen(f).c_str(), nullptr);
+    EXPECT_EQ(settingsBytes(folder), ansi);
+    EXPECT_EQ(settingsFolder(ansi, fs), folder);
+    EXPECT_EQ(settingsFolder(folder, fs), folder);
+    EXPECT_EQ(settingsFolder(both, fs), bothFolder);
+    // A name the code page lacks stays UTF-8, there and back.
+    const std::string lacking = dir + "\xE0\xBC\x80";
+    EXPECT_EQ(settingsBytes(lacking), lacking);
+    EXPECT_EQ(settingsFolder(lacking, fs), lacking);
+    for (const auto& f : {folder, bothFolder}) RemoveDirectoryW(win32::widen(f).c_str());
 }
 
 TEST(Win32FileSystem, PathsClimbToTheDriveAndDrivesAreListed) {

@@ -467,8 +467,16 @@ void Win32Form::show() {
     closed_ = false;
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
-    // The first tab stop has the focus when the window first appears.
-    if (!shownOnce_ && firstFocus_) SetFocus(firstFocus_);
+    // The first tab stop has the focus when the window first appears; an option array
+    // takes it at its chosen option, its one tab stop.
+    if (!shownOnce_ && firstFocus_) {
+        HWND to = firstFocus_;
+        auto it = byId_.find(GetDlgCtrlID(to));
+        if (auto* o = it == byId_.end() ? nullptr : dynamic_cast<OptionControl*>(it->second))
+            for (auto* b : *o->group)
+                if (b->value()) to = b->hwnd;
+        SetFocus(to);
+    }
     shownOnce_ = true;
 }
 
@@ -478,6 +486,7 @@ void Win32Form::showModal() {
     // Owned by the window in front, kept in front of it and the only one taking input.
     HWND owner = GetActiveWindow();
     if (owner == hwnd_) owner = nullptr;
+    const HWND focus = GetFocus();  // has it back when the dialog closes
     if (owner) {
         SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
         RECT o, me;
@@ -493,6 +502,7 @@ void Win32Form::showModal() {
     if (owner) {
         EnableWindow(owner, TRUE);
         SetActiveWindow(owner);
+        if (IsWindow(focus)) SetFocus(focus);
     }
     ShowWindow(hwnd_, SW_HIDE);
 }

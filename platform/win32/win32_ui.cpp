@@ -122,7 +122,9 @@ Answer Win32Ui::msgBox(const std::string& text, Icon icon, Buttons buttons) {
     if (icon == Icon::Question) type |= MB_ICONQUESTION;
     HWND owner = frontWindow();
     if (!owner) type |= MB_TASKMODAL;
+    const HWND focus = GetFocus();  // the window gets it back, not itself only
     const int r = MessageBoxW(owner, widen(text).c_str(), widen(title_).c_str(), type);
+    if (IsWindow(focus)) SetFocus(focus);
     if (buttons == Buttons::Ok) return Answer::Ok;
     return r == IDYES ? Answer::Yes : Answer::No;
 }

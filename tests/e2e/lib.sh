@@ -17,20 +17,23 @@ save_load_save() {
 }
 
 # keyboard_walk WINDOW TABS: the operator without a mouse. From the record text, Tab twice
-# reaches "PORT" and Space opens its dialog at its first option, where Return and Escape
+# reaches "PORT" and Space opens its dialog at the chosen option, where Return and Escape
 # close nothing and Right and Left move the choice and back; TABS Tabs pass the rest of the
-# options and the speed to "OK", whose Space closes the dialog.
+# options and the speed to "OK", whose Space closes the dialog. The focus is then back on
+# "PORT": Space opens the dialog again, closed the same way.
 keyboard_walk() {
   click "$1" 300 120  # the caret into the record text
-  press "$1" Tab Tab space
-  local d
-  d=$(wait_window '^PORT SET$')
-  press "$d" Return Escape
-  sleep 0.5
-  [ -n "$(find_window '^PORT SET$')" ] || fail "Return or Escape closed the PORT dialog"
-  press "$d" Right Left
-  local tabs=() i
+  press "$1" Tab Tab
+  local d round tabs=() i
   for ((i = 0; i < $2; i++)); do tabs+=(Tab); done
-  press "$d" "${tabs[@]}" space
-  wait_gone '^PORT SET$'
+  for round in 1 2; do
+    press "$1" space
+    d=$(wait_window '^PORT SET$')
+    press "$d" Return Escape
+    sleep 0.5
+    [ -n "$(find_window '^PORT SET$')" ] || fail "Return or Escape closed the PORT dialog"
+    press "$d" Right Left
+    press "$d" "${tabs[@]}" space
+    wait_gone '^PORT SET$'
+  done
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The Windows program under Wine on Xvfb with openbox: COM1 is the logger simulator's
-# pty; download, save, load back, save again, the PORT dialog by keyboard, close with
-# Alt+F4. Checks the files' bytes and PORT.DAT. The download meets two lines longer than
-# the port's buffer (1,024 and 70,000 bytes, each in one write): each is answered "ER"
-# once, and the frame sent again after it "OK".
+# The Windows program under Wine on Xvfb with openbox: COM2 is the logger simulator's
+# pty; download, save, load back, save again, the PORT dialog by keyboard (it opens on
+# COM2 and gives the focus back to "PORT"), close with Alt+F4. Checks the files' bytes and
+# PORT.DAT. The download meets two lines longer than the port's buffer (1,024 and 70,000
+# bytes, each in one write): each is answered "ER" once, and the frame sent again after
+# it "OK".
 # Usage: wine_download_save_load.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]
 WIN_BUILD=$(cd "${1:?usage: $0 WIN-BUILD-DIR LINUX-BUILD-DIR [PNG]}" && pwd)
 SHOT=${3:-}
@@ -19,18 +20,18 @@ openbox --sm-disable >/dev/null 2>&1 &
 PIDS+=($!)
 start_sim --count=5 --long-line=1:1024,3:70000 --log
 
-# Wine makes its COM1 from this key when its server starts; a link made by hand in
+# Wine makes its COM2 from this key when its server starts; a link made by hand in
 # dosdevices would be overwritten then.
 vl_wine_prefix "$WIN_BUILD/wine" e2e
 export WINEPREFIX=$PREFIX
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$SIM_DEV" /f \
-  </dev/null >/dev/null 2>&1 || fail "cannot map COM1"
+wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$SIM_DEV" /f \
+  </dev/null >/dev/null 2>&1 || fail "cannot map COM2"
 vl_wine_stop "$PREFIX"
 vl_wine_start "$PREFIX"
 
 # The scratch folder as Windows sees it: drive Z: is the root.
 folder="Z:${WORK//\//\\}"
-printf '1\r\n"57600"\r\n"%s"\r\n' "$folder" >"$WORK/PORT.DAT"
+printf '2\r\n"57600"\r\n"%s"\r\n' "$folder" >"$WORK/PORT.DAT"
 cp "$WORK/PORT.DAT" "$WORK/PORT.DAT.before"
 PROGRAM_BIN=wine start_program "$WIN_BUILD/vorbixloader.exe"
 main=$(wait_window "$MAIN" 60)
@@ -48,7 +49,8 @@ if [ -n "$SHOT" ]; then
   import -window "$frame" "$SHOT"
 fi
 
-# As on Linux, the group of options is one Tab stop.
+# As on Linux, the group of options is one Tab stop, entered at COM2: the keys there
+# leave the choice as it was, which PORT.DAT shows.
 keyboard_walk "$main" 2
 
 press "$main" alt+F4

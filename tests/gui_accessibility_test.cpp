@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <map>
 
 #include "main_window/vorbix_loader.h"
@@ -34,7 +35,7 @@ struct RecordText : ::testing::Test {
 };
 
 TEST_F(RecordText, IsAReadOnlyFocusableTextWithAName) {
-    EXPECT_EQ(iface->role(), QAccessible::EditableText);
+    EXPECT_EQ(iface->role(), QAccessible::Terminal);
     EXPECT_TRUE(iface->state().readOnly);
     EXPECT_TRUE(iface->state().focusable);
     EXPECT_TRUE(iface->state().focused);  // the first tab stop
@@ -105,7 +106,43 @@ TEST_F(RecordText, CaretAndSelectionAsTheOperatorOrAClientMovesThem) {
     EXPECT_EQ(text->cursorPosition(), text->characterCount());
 }
 
-// Each window's tab stops in the order of its table, round to the first.
+// What a screen reader names fields and windows by: a field by the label on its left or by
+// its kind, a folder by its name and its depth, a window by its role.
+TEST(Names, FieldsFoldersAndWindows) {
+    QtForm main(VorbixLoader::formTable()), port(port_setei::formTable()),
+        files(File_Form::formTable());
+    auto a11y = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w); };
+    auto name = [&](QtForm& form, const char* control) {
+        return a11y(form.widget(control))->text(QAccessible::Name);
+    };
+    auto label = [&](QtForm& form, const char* control) {  // a combo box's name is its text
+        const auto by = a11y(form.widget(control))->relations(QAccessible::Label);
+        return by.empty() ? QString() : by.front().first->text(QAccessible::Name);
+    };
+    EXPECT_EQ(label(port, "Combo1"), "BPS");
+    EXPECT_EQ(name(files, "Text1"), "File name");
+    EXPECT_EQ(label(files, "Drive1"), "Drive");
+    EXPECT_EQ(name(files, "Dir1"), "Folders");
+    EXPECT_EQ(name(files, "File1"), "Files");
+    EXPECT_EQ(name(main, "Text1"), "records");  // not by the speed label above it
+
+    files.dirList("Dir1").setPath("/usr");
+    QAccessibleInterface* usr = a11y(files.widget("Dir1"))->child(1);
+    ASSERT_TRUE(usr);
+    EXPECT_EQ(usr->text(QAccessible::Name), "usr");
+    EXPECT_EQ(usr->text(QAccessible::Description), "level 2");
+
+    main.show();
+    EXPECT_EQ(a11y(main.window())->role(), QAccessible::Window);
+    QTimer::singleShot(0, [&] {
+        EXPECT_EQ(a11y(port.window())->role(), QAccessible::Dialog);
+        port.unload();
+    });
+    port.showModal();
+}
+
+// Each window's tab stops in the order of its table, from the first, which has the focus
+// when the window appears, round to it again.
 void walkTabs(QtForm& form, const platform::FormTable& table) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.window()));
@@ -114,11 +151,11 @@ void walkTabs(QtForm& form, const platform::FormTable& table) {
         if (c.tab < 0 || c.kind == platform::Kind::Label || c.kind == platform::Kind::Timer)
             continue;
         // An option group is one stop, at its chosen option.
-        if (c.kind == platform::Kind::OptionButton && c.index != 0) continue;
+        if (c.kind == platform::Kind::OptionButton && !form.option(c.name, c.index).value())
+            continue;
         stops[c.tab] = form.widget(c.name, c.index);
     }
     ASSERT_GE(stops.size(), 3u);
-    stops.begin()->second->setFocus(Qt::TabFocusReason);
     for (auto it = stops.begin(); it != stops.end(); ++it) {
         QWidget* at = QApplication::focusWidget();
         EXPECT_EQ(at, it->second) << table.caption << " tab " << it->first;
@@ -132,7 +169,7 @@ void walkTabs(QtForm& form, const platform::FormTable& table) {
 TEST(Keyboard, TabWalksEachDialogInTheOrderOfItsTable) {
     for (const platform::FormTable* table : {&port_setei::formTable(), &File_Form::formTable()}) {
         QtForm form(*table);
-        if (table == &port_setei::formTable()) form.option("com_no", 0).setValue(true);
+        if (table == &port_setei::formTable()) form.option("com_no", 4).setValue(true);
         walkTabs(form, *table);
     }
 }

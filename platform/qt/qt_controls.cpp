@@ -114,6 +114,16 @@ void QtRecordText::setSelText(const std::string& s) {
 // --- Option button
 
 QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), group_(group) {
+    // Tab enters the group at its chosen option (at its first while none is chosen); the
+    // arrow keys move on from there.
+    auto oneTabStop = [this] {
+        QAbstractButton* stop = group_->checkedButton();
+        if (!stop) stop = group_->buttons().front();
+        for (QAbstractButton* b : group_->buttons())
+            b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    oneTabStop();
+    connections_.push_back(QObject::connect(w_, &QRadioButton::toggled, oneTabStop));
     // clicked comes from the operator (mouse, keys) only, never from setChecked.
     connections_.push_back(
         QObject::connect(w_, &QRadioButton::clicked, [this] { raiseEvent(onClick); }));
@@ -129,15 +139,17 @@ QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), gr
 int QtOption::popupMenu(const std::vector<std::string>& items, int checked) {
     QMenu menu(w_);
     auto* one = new QActionGroup(&menu);  // one device per port: shown as radio marks
+    QAction* active = nullptr;
     for (size_t i = 0; i < items.size(); ++i) {
         QAction* a = one->addAction(decodeUiText(items[i]));
         menu.addAction(a);
         a->setData(static_cast<int>(i));
         a->setCheckable(true);
         a->setChecked(static_cast<int>(i) == checked);
+        if (!active || a->isChecked()) active = a;
     }
     // Where it was asked for: at the mouse, or where the menu key places it.
-    const QAction* chosen = menu.exec(w_->mapToGlobal(menuAt_));
+    const QAction* chosen = execMenu(menu, w_->mapToGlobal(menuAt_), active);
     return chosen ? chosen->data().toInt() : -1;
 }
 

@@ -161,10 +161,20 @@ class QtDirList : public DirList, public Control {
     bool quiet_ = false;
 };
 
-// A list whose clicks on the item already chosen are told apart from those that choose it.
-class FileListWidget : public QListWidget {
+// A list that tells assistive technology its current item when it takes the focus, as it
+// does when that item changes: a screen reader then speaks the item, not only the list.
+class ListWidget : public QListWidget {
   public:
     using QListWidget::QListWidget;
+
+  protected:
+    void focusInEvent(QFocusEvent* e) override;
+};
+
+// A list whose clicks on the item already chosen are told apart from those that choose it.
+class FileListWidget : public ListWidget {
+  public:
+    using ListWidget::ListWidget;
     bool pressing = false;       // inside a mouse press
     bool pressSelected = false;  // the last press changed the selection
 

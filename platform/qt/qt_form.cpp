@@ -1,3 +1,4 @@
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -83,6 +84,20 @@ Built buildRecordText(const ControlRow& c, QWidget* parent) {
     return {e, std::move(text)};
 }
 
+// A screen reader tells a main window (a frame) from a dialog by its role.
+class FormWindowAccessible : public QAccessibleWidget {
+  public:
+    using QAccessibleWidget::QAccessibleWidget;
+    QAccessible::Role role() const override {
+        return widget()->windowType() == Qt::Dialog ? QAccessible::Dialog : QAccessible::Window;
+    }
+};
+
+QAccessibleInterface* formWindowFactory(const QString&, QObject* object) {
+    if (auto* w = dynamic_cast<FormWindow*>(object)) return new FormWindowAccessible(w);
+    return nullptr;
+}
+
 }  // namespace
 
 struct QtForm::Impl {
@@ -137,7 +152,7 @@ Built QtForm::Impl::buildRow(const ControlRow& c, QWidget* parent, QGroupBox* fr
         case Kind::Timer:
             return {nullptr, std::make_unique<QtTimer>(new QTimer(window), c.interval)};
         case Kind::DriveList: return adapt<QtDriveList>(new QComboBox(parent));
-        case Kind::DirList: return adapt<QtDirList>(new QListWidget(parent));
+        case Kind::DirList: return adapt<QtDirList>(new ListWidget(parent));
         case Kind::FileList: return adapt<QtFileList>(new FileListWidget(parent));
     }
     throw std::logic_error("a control of no known kind: " + c.name);
@@ -153,11 +168,35 @@ void QtForm::Impl::place(const ControlRow& c, QWidget* w, TabStops& tabStops) {
         f.setPointSizeF(c.fontPoints);
         w->setFont(f);
     }
-    if (c.tab >= 0 && (w->focusPolicy() & Qt::TabFocus))
+    // Options are all in the order; their group's one stop moves (QtOption).
+    if (c.tab >= 0 && (c.kind == Kind::OptionButton || (w->focusPolicy() & Qt::TabFocus)))
         tabStops.emplace_back(c.tab, w);
     else if (w->focusPolicy() & Qt::TabFocus)
         w->setFocusPolicy(Qt::ClickFocus);  // not a tab stop, still takes a click
 }
+
+namespace {
+
+// A label on a field's left (the row before it) names it for screen readers; the lists,
+// without one, are named by their kind.
+void nameForScreenReaders(const ControlRow& c, QWidget* w, const ControlRow* before,
+                          QWidget* beforeWidget) {
+    auto* label = qobject_cast<QLabel*>(beforeWidget);
+    if (label && before->parent == c.parent && before->rect.left < c.rect.left &&
+        before->rect.top < c.rect.top + c.rect.height &&
+        c.rect.top < before->rect.top + before->rect.height)
+        label->setBuddy(w);
+    if (c.kind == Kind::DriveList) {
+        // A combo box is named by its label (its name is its text): one unseen.
+        label = new QLabel(QStringLiteral("Drive"), w->parentWidget());
+        label->setBuddy(w);
+        label->hide();
+    }
+    if (c.kind == Kind::DirList) w->setAccessibleName(QStringLiteral("Folders"));
+    if (c.kind == Kind::FileList) w->setAccessibleName(QStringLiteral("Files"));
+}
+
+}  // namespace
 
 void QtForm::Impl::build(const FormTable& table) {
     QFont font = QApplication::font();
@@ -178,9 +217,16 @@ void QtForm::Impl::build(const FormTable& table) {
     };
 
     TabStops tabStops;
+    const ControlRow* before = nullptr;  // the row placed last, and its widget
+    QWidget* beforeWidget = nullptr;
     for (const auto& c : table.controls) {
         Built b = buildRow(c, parentOf(c), c.kind == Kind::Frame ? frames.at(c.name) : nullptr);
-        if (b.w) place(c, b.w, tabStops);
+        if (b.w) {
+            place(c, b.w, tabStops);
+            nameForScreenReaders(c, b.w, before, beforeWidget);
+            before = &c;
+            beforeWidget = b.w;
+        }
         if (b.control) controls[{c.name, c.index}] = std::move(b.control);
     }
 
@@ -198,12 +244,18 @@ void QtForm::Impl::showWindow() {
     window->activateWindow();
     // The first tab stop has the focus when the window first appears.
     if (!focusSet && firstFocus) {
-        firstFocus->setFocus(Qt::OtherFocusReason);
+        // An option group takes it at its chosen option, its one tab stop.
+        QWidget* to = firstFocus;
+        if (auto* option = qobject_cast<QRadioButton*>(to); option && option->group())
+            if (QAbstractButton* chosen = option->group()->checkedButton()) to = chosen;
+        to->setFocus(Qt::OtherFocusReason);
         focusSet = true;
     }
 }
 
 QtForm::QtForm(const FormTable& table) : d_(std::make_unique<Impl>()) {
+    static const bool factory = (QAccessible::installFactory(formWindowFactory), true);
+    (void)factory;
     d_->window = new FormWindow;
     d_->caption = table.caption;
     d_->window->setWindowTitle(decodeUiText(table.caption));

@@ -2,11 +2,13 @@
 // names are shown decoded as the system's file names.
 #include <fnmatch.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -99,6 +101,18 @@ void QtDriveList::setDrive(const std::string& place) {
     if (onChange) onChange();
 }
 
+void ListWidget::focusInEvent(QFocusEvent* e) {
+    QListWidget::focusInEvent(e);
+    if (!QAccessible::isActive()) return;
+    // After the list's own focus event, which follows this.
+    QTimer::singleShot(0, this, [this] {
+        if (!hasFocus() || currentRow() < 0) return;
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(currentRow());
+        QAccessible::updateAccessibility(&focus);
+    });
+}
+
 // --- Folder list
 
 QtDirList::QtDirList(QListWidget* w) : Control(w), w_(w) {
@@ -127,7 +141,10 @@ bool QtDirList::show(const std::string& folder) {
     const QIcon open = w_->style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = w_->style()->standardIcon(QStyle::SP_DirClosedIcon);
     auto add = [&](const std::string& full, const std::string& name, int depth, const QIcon& icon) {
+        // Indented by blanks on screen; a screen reader hears the name and its level.
         auto* item = new QListWidgetItem(icon, QString(depth * 2, u' ') + shownName(name));
+        item->setData(Qt::AccessibleTextRole, shownName(name));
+        item->setData(Qt::AccessibleDescriptionRole, QStringLiteral("level %1").arg(depth + 1));
         item->setData(PathRole, QByteArray::fromStdString(full));
         w_->addItem(item);
     };

@@ -1,13 +1,16 @@
 #include "platform/qt/qt_ui.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
 #include "platform/qt/byte_codec.h"
+#include "platform/qt/record_view.h"
 
 namespace platform::qt {
 
@@ -49,6 +52,9 @@ std::unique_ptr<Form> QtUi::createForm(const FormTable& table) {
 }
 
 Answer QtUi::msgBox(const std::string& text, Icon icon, Buttons buttons) {
+    // A screen reader hears the lines that came before the box, not after it.
+    for (QWidget* w : QApplication::allWidgets())
+        if (auto* v = dynamic_cast<RecordView*>(w)) v->tellChangesNow();
     QMessageBox box(frontWindow());
     box.setWindowTitle(decodeUiText(title_));
     box.setTextFormat(Qt::PlainText);
@@ -69,6 +75,12 @@ Answer QtUi::msgBox(const std::string& text, Icon icon, Buttons buttons) {
     box.exec();
     if (buttons == Buttons::Ok) return Answer::Ok;
     return box.clickedButton() == box.button(QMessageBox::Yes) ? Answer::Yes : Answer::No;
+}
+
+QAction* execMenu(QMenu& menu, const QPoint& at, QAction* item) {
+    // Active once shown: a menu without an active item tells assistive technology nothing.
+    QTimer::singleShot(0, &menu, [&menu, item] { menu.setActiveAction(item); });
+    return menu.exec(at);
 }
 
 void QtUi::endProgram() {

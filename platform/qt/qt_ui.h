@@ -6,6 +6,9 @@
 
 #include "platform/form.h"
 
+class QAction;
+class QMenu;
+class QPoint;
 class QWidget;
 
 namespace platform::qt {
@@ -31,6 +34,10 @@ class QtUi : public Ui {
 QWidget* frontWindow();
 // Tells frontWindow that the program's `window` was just shown.
 void noteShown(QWidget* window);
+
+// Shows `menu` at `at` (global) with `item` active, so a screen reader speaks the menu as
+// it opens; returns the item chosen, nullptr when dismissed.
+QAction* execMenu(QMenu& menu, const QPoint& at, QAction* item);
 
 // True once reportError has begun; window events are then dropped.
 bool eventsStopped();

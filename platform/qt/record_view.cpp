@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/qt/byte_codec.h"
+#include "platform/qt/qt_ui.h"
 #include "platform/qt/record_view_accessible.h"
 
 namespace platform::qt {
@@ -83,8 +84,18 @@ void RecordView::noteTextChange(bool appending) {
     }
 }
 
-void RecordView::tellTextChanges() {
+void RecordView::tellTextChanges(bool now) {
     if (!untold_) return;
+    // Appends are told in groups: the first at once, the next TellMs after it.
+    if (appendedOnly_ && !now && told_.isValid() && !told_.hasExpired(TellMs)) {
+        if (!tell_.isActive()) tell_.start(TellMs - static_cast<int>(told_.elapsed()), this);
+        return;
+    }
+    tell_.stop();
+    if (appendedOnly_)
+        told_.start();
+    else
+        told_.invalidate();
     untold_ = false;
     if (!QAccessible::isActive()) return;
     const size_t count = charCount();
@@ -104,10 +115,13 @@ void RecordView::tellTextChanges() {
             QAccessible::updateAccessibility(&insert);
         }
     }
-    // With the character count, not the text, which may be megabytes: a client reads that
-    // through the text interface.
-    QAccessibleValueChangeEvent value(this, static_cast<qulonglong>(count));
-    QAccessible::updateAccessibility(&value);
+    // The caret moved with the inserted lines.
+    const int caret = static_cast<int>(charOffset(lines_.caret()));
+    if (caret != toldCaret_) {
+        QAccessibleTextCursorEvent moved(this, caret);
+        QAccessible::updateAccessibility(&moved);
+    }
+    toldCaret_ = caret;
 }
 
 void RecordView::select(size_t anchor, size_t caret) {
@@ -177,7 +191,8 @@ void RecordView::moveCaret(Pos to, bool extend) {
     restartBlink();
     viewport()->update();
     if (!QAccessible::isActive()) return;
-    QAccessibleTextCursorEvent caret(this, static_cast<int>(charOffset(lines_.caret())));
+    toldCaret_ = static_cast<int>(charOffset(lines_.caret()));
+    QAccessibleTextCursorEvent caret(this, toldCaret_);
     QAccessible::updateAccessibility(&caret);
     if (hadSelection || lines_.hasSelection()) {
         QAccessibleTextSelectionEvent selection(this, static_cast<int>(charOffset(lines_.start())),
@@ -198,6 +213,8 @@ void RecordView::timerEvent(QTimerEvent* e) {
             static_cast<int>(std::clamp<long>(first * lineHeight, 0, viewport()->height()));
         viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
         lines_.shown();
+        tellTextChanges();
+    } else if (e->timerId() == tell_.timerId()) {
         tellTextChanges();
     } else if (e->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
@@ -306,11 +323,11 @@ void RecordView::contextMenuEvent(QContextMenuEvent* e) {
     QMenu menu(this);
     QAction* copyAction = menu.addAction(tr("&Copy"), [this] { copy(); });
     copyAction->setEnabled(lines_.hasSelection());
-    menu.addAction(tr("Select All"), [this] {
+    QAction* all = menu.addAction(tr("Select All"), [this] {
         lines_.moveCaret({}, false);
         moveCaret(lines_.last(), true);
     });
-    menu.exec(e->globalPos());
+    execMenu(menu, e->globalPos(), copyAction->isEnabled() ? copyAction : all);
 }
 
 void RecordView::keyPressEvent(QKeyEvent* e) {

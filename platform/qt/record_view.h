@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ class RecordView : public QAbstractScrollArea {
     // Changes from the program are shown at most this often: a download inserting line
     // after line never waits for a repaint per line.
     static constexpr int CadenceMs = 20;
+    // Lines a download adds are told to a screen reader in groups this far apart: it
+    // speaks each insertion it is told of, cutting short the one before.
+    static constexpr int TellMs = 2000;
 
     explicit RecordView(QWidget* parent = nullptr);
 
@@ -32,6 +36,8 @@ class RecordView : public QAbstractScrollArea {
     void select(size_t anchor, size_t caret);
     std::string selectedText() const { return lines_.selectedText(); }
     size_t lineCount() const { return lines_.lineCount(); }
+    // Tells assistive technology the changes not told yet, before a box takes the focus.
+    void tellChangesNow() { tellTextChanges(true); }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -58,7 +64,7 @@ class RecordView : public QAbstractScrollArea {
     QString shownText(size_t from, size_t to) const;
     // A change of the text, told to assistive technology at the next cadence.
     void noteTextChange(bool appending);
-    void tellTextChanges();
+    void tellTextChanges(bool now = false);
 
     Pos hit(QPoint p) const;
     // Moves the caret as the operator did; the selection follows unless `extend`.
@@ -72,7 +78,9 @@ class RecordView : public QAbstractScrollArea {
     RecordLines lines_;
     bool followCaret_ = false;  // scroll the caret into view at the next cadence
     bool caretOn_ = true;       // blink phase
-    QBasicTimer cadence_, blink_;
+    QBasicTimer cadence_, blink_, tell_;
+    QElapsedTimer told_;  // since changes were last told
+    int toldCaret_ = 0;   // where the caret was told to be
     // Text changes not yet told to assistive technology; kept only while a client listens.
     // Appends since the last cadence started at `toldCount_`; else the text told before
     // (`toldText_`) was replaced as a whole.

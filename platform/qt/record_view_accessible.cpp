@@ -42,8 +42,10 @@ constexpr size_t ExcerptLines = 2;  // either side: a word may start a line back
 
 class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
   public:
+    // A terminal's role: screen readers speak the lines added to it as they come, as in a
+    // log, and read it as any text.
     explicit RecordViewAccessible(RecordView* v)
-        : QAccessibleWidget(v, QAccessible::EditableText), v_(v) {}
+        : QAccessibleWidget(v, QAccessible::Terminal), v_(v) {}
 
     void* interface_cast(QAccessible::InterfaceType t) override {
         if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
@@ -63,6 +65,12 @@ class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInt
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
             return QStringLiteral("records");
         if (t == QAccessible::Value) return v_->shownText(0, v_->charCount());
+        if (t == QAccessible::Description) {
+            // What the operator hears on coming back to it after a download.
+            size_t laps = 0;
+            for (size_t i = 0; i < v_->lines_.lineCount(); ++i) laps += !v_->lines_.line(i).empty();
+            return QStringLiteral("%1 laps").arg(laps);
+        }
         return QAccessibleWidget::text(t);
     }
 

@@ -61,7 +61,7 @@ for name in ("down load", "file save", "file load", "PORT"):
 
 records = until(
     "record text",
-    lambda: next((n for n in walk(program) if n.getRole() == pyatspi.ROLE_TEXT and n.name == "records"), None),
+    lambda: next((n for n in walk(program) if n.getRole() == pyatspi.ROLE_TERMINAL and n.name == "records"), None),
 )
 states = records.getState()
 if not states.contains(pyatspi.STATE_FOCUSABLE) or states.contains(pyatspi.STATE_EDITABLE):

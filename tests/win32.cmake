@@ -39,6 +39,11 @@ if(VL_HOST_BUILD)
   # would otherwise wait for that boot inside their own time limits.
   set_tests_properties(e2e_wine_download_save_load PROPERTIES LABELS e2e TIMEOUT 240
                        FIXTURES_REQUIRED wine)
+  add_test(NAME e2e_wine_scroll_hold
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_scroll_hold.sh
+                   ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})
+  set_tests_properties(e2e_wine_scroll_hold PROPERTIES LABELS e2e TIMEOUT 400
+                       FIXTURES_REQUIRED wine)
   add_test(NAME e2e_wine_installer
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_installer.sh
                    ${CMAKE_BINARY_DIR} ${VL_HOST_BUILD})

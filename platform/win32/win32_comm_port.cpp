@@ -4,10 +4,17 @@
 // character.
 //
 // - The device is opened overlapped, 8N1 with no flow control and no read time-outs. One
-//   ReadFile of one byte is kept pending on it; its event (readEvent_) is watched by the
-//   program's message loop (watchEvent), so the port has no thread of its own and every
-//   handler runs on the window thread. One byte is the shape that works everywhere: Wine
-//   ignores the time-outs that end a larger read as soon as anything has come.
+//   ReadFile of one byte is kept pending on it. One byte is the shape that works
+//   everywhere: Wine ignores the time-outs that end a larger read as soon as anything
+//   has come.
+// - A waiter thread does nothing but wait for that read's event (readEvent_) and post a
+//   message to the port's message-only window; the window thread then wakes the port
+//   (readDone). Every loop that dispatches messages delivers it: the program's own, a
+//   message box's, and Windows' modal loops for scroll-bar tracking, moving, sizing and
+//   menus, which never look at an event of ours. So the port has no logic off the window
+//   thread, and the logger is answered while the operator holds a scroll bar. After each
+//   message the waiter waits until the window thread arms it again (armEvent_), as the
+//   signalled event stays so until the next read starts.
 // - When that read completes (readDone), takeRead() asks ClearCommError what else waits
 //   (cbInQue) and which line errors came, and reads at once what waits, but never more
 //   than the queue has room for. The rest stays with the driver (a pty throttles the
@@ -25,7 +32,8 @@
 //   it ends.
 // - No re-entry: depth_ > 0 while the wake-up runs a handler. A handler may run a nested
 //   loop (a modal box); a wake-up inside it only stops watching the event (paused_), and
-//   the outer wake-up watches it again as it ends. The bytes wait meanwhile.
+//   the outer wake-up watches it again as it ends. The bytes wait meanwhile. The port's
+//   events do run inside a box another handler (the watchdog's) shows.
 // - Generations: opening and closing each start a new generation. A handler may close or
 //   reopen the port; takeRead() and startReads() stop as soon as the generation changes,
 //   so nothing of an old handle reaches the program.
@@ -46,6 +54,7 @@
 #include "platform/serial/settings_text.h"
 #include "platform/serial_device.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_ui.h"
 
 namespace platform::win32 {
 
@@ -99,12 +108,66 @@ SerialApi& systemSerialApi() {
 Win32CommPort::Win32CommPort(SerialApi& api) : api_(api) {
     readEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     syncEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    armEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    quitEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    static const ATOM wakeClass = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = wakeProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VorbixLoaderPort";
+        return RegisterClassExW(&wc);
+    }();
+    wakeWindow_ = CreateWindowExW(0, MAKEINTATOM(wakeClass), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!readEvent_ || !syncEvent_ || !armEvent_ || !quitEvent_ || !wakeWindow_)
+        throw lastError("cannot set up the serial port");
+    SetWindowLongPtrW(wakeWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    waiter_ = CreateThread(nullptr, 64 * 1024, waiter, this, 0, nullptr);
+    if (!waiter_) throw lastError("cannot set up the serial port");
 }
 
 Win32CommPort::~Win32CommPort() {
     close();
-    if (readEvent_) CloseHandle(readEvent_);
-    if (syncEvent_) CloseHandle(syncEvent_);
+    SetEvent(quitEvent_);
+    WaitForSingleObject(waiter_, INFINITE);
+    CloseHandle(waiter_);
+    DestroyWindow(wakeWindow_);  // a message still posted to it is dropped
+    for (HANDLE h : {readEvent_, syncEvent_, armEvent_, quitEvent_}) CloseHandle(h);
+}
+
+DWORD WINAPI Win32CommPort::waiter(void* port) {
+    // Only the handles, which stay as they are until this thread has ended.
+    const auto& p = *static_cast<const Win32CommPort*>(port);
+    const HANDLE armed[] = {p.quitEvent_, p.armEvent_};
+    const HANDLE read[] = {p.quitEvent_, p.readEvent_};
+    while (WaitForMultipleObjects(2, armed, FALSE, INFINITE) == WAIT_OBJECT_0 + 1 &&
+           WaitForMultipleObjects(2, read, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+        PostMessageW(p.wakeWindow_, WM_APP, 0, 0);
+    return 0;
+}
+
+LRESULT CALLBACK Win32CommPort::wakeProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_APP) return DefWindowProcW(w, msg, wp, lp);
+    if (auto* port = reinterpret_cast<Win32CommPort*>(GetWindowLongPtrW(w, GWLP_USERDATA)))
+        port->woken();
+    return 0;
+}
+
+void Win32CommPort::woken() {
+    armed_ = false;
+    // After an error report nothing of the program runs; the process ends after it.
+    if (eventsStopped()) return;
+    if (watched_) readDone();
+    watch(watched_);
+}
+
+void Win32CommPort::watch(bool on) {
+    watched_ = on;
+    if (watched_ && !armed_) {
+        armed_ = true;
+        SetEvent(armEvent_);
+    }
 }
 
 void Win32CommPort::setSettings(const std::string& settings) {
@@ -194,13 +257,13 @@ void Win32CommPort::open() {
     api_.purgeComm(h, PURGE_RXCLEAR);
     handle_ = h;
     ++generation_;
-    watchEvent(readEvent_, [this] { readDone(); });
+    watch(true);
     startReads();
 }
 
 void Win32CommPort::close() {
     if (!portOpen()) return;
-    unwatchEvent(readEvent_);
+    watch(false);
     if (reading_) {
         api_.cancelIo(handle_);
         DWORD got = 0;
@@ -263,7 +326,7 @@ void Win32CommPort::readDone() {
     if (depth_ > 0) {
         // A handler of this port waits in a nested loop: nothing of the port may run
         // inside it, and the signalled event must not wake that loop again and again.
-        unwatchEvent(readEvent_);
+        watch(false);
         paused_ = true;
         return;
     }
@@ -290,8 +353,7 @@ void Win32CommPort::readDone() {
     }
     if (generation == generation_) startReads();
     --depth_;
-    if (paused_ && portOpen() && generation == generation_)
-        watchEvent(readEvent_, [this] { readDone(); });
+    if (paused_ && portOpen() && generation == generation_) watch(true);
     paused_ = false;
 }
 

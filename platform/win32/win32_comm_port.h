@@ -1,13 +1,13 @@
 // The serial-port control on a Win32 COM port: an overlapped read is kept pending on
-// the device, and the program's message loop wakes the port when it completes, so every
-// handler runs on the one window thread (see the .cpp's principles of operation). Win32
-// calls go through SerialApi, which tests replace with a fake device.
+// the device, and a message to a window of the port's own wakes it when the read
+// completes, so every handler runs on the one window thread, under any loop that
+// dispatches messages (see the .cpp's principles of operation). Win32 calls go through
+// SerialApi, which tests replace with a fake device.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,11 +36,6 @@ class SerialApi {
 // The real calls.
 SerialApi& systemSerialApi();
 
-// Waits for handles in the program's message loop: `wake` runs on the window thread when
-// `event` is signalled, never inside a message box.
-void watchEvent(HANDLE event, std::function<void()> wake);
-void unwatchEvent(HANDLE event);
-
 class Win32CommPort : public serial::CommPortBase {
   public:
     explicit Win32CommPort(SerialApi& api = systemSerialApi());
@@ -58,6 +53,10 @@ class Win32CommPort : public serial::CommPortBase {
     void readDone();
 
   private:
+    static DWORD WINAPI waiter(void* port);
+    static LRESULT CALLBACK wakeProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    void woken();         // the waiter's message
+    void watch(bool on);  // whether the waiter is to wait for readEvent_
     void discardInput() override;
     void open() override;
     void close() override;
@@ -72,7 +71,7 @@ class Win32CommPort : public serial::CommPortBase {
     SerialApi& api_;
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
-    HANDLE readEvent_ = nullptr;  // the pending read's, watched by the message loop
+    HANDLE readEvent_ = nullptr;  // the pending read's, which the waiter waits for
     HANDLE syncEvent_ = nullptr;  // the reads and writes the port waits for at once
     OVERLAPPED readOv_{};
     bool reading_ = false;  // a read is pending on the device
@@ -81,6 +80,13 @@ class Win32CommPort : public serial::CommPortBase {
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
     int depth_ = 0;            // > 0 while the port's own wake-up runs
     bool paused_ = false;      // not watched while a nested loop runs inside that wake-up
+
+    HWND wakeWindow_ = nullptr;  // message-only; the waiter posts to it
+    HANDLE waiter_ = nullptr;
+    HANDLE armEvent_ = nullptr;   // lets the waiter wait for readEvent_ once more
+    HANDLE quitEvent_ = nullptr;  // ends the waiter
+    bool watched_ = false;        // the port is to be woken when readEvent_ is signalled
+    bool armed_ = false;          // the waiter waits for readEvent_, or its message is on the way
 };
 
 }  // namespace platform::win32

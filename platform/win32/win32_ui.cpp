@@ -6,8 +6,6 @@
 #include <objbase.h>
 
 #include <algorithm>
-#include <map>
-#include <vector>
 
 #include "platform/fatal.h"
 #include "platform/win32/wide.h"
@@ -21,7 +19,6 @@ bool g_stopped = false;
 Win32Ui* g_ui = nullptr;
 bool g_ended = false;
 int g_exitCode = 0;
-std::map<HANDLE, std::function<void()>> g_watched;
 
 // The visible, enabled window of ours in front, which owns the boxes shown next.
 HWND frontWindow() {
@@ -39,44 +36,20 @@ void endRequested() {
     if (g_ui && g_ui->onEndRequest && !g_stopped) runHandler(g_ui->onEndRequest);
 }
 
-void watchEvent(HANDLE event, std::function<void()> wake) {
-    g_watched[event] = std::move(wake);
-}
-
-void unwatchEvent(HANDLE event) {
-    g_watched.erase(event);
-}
-
 bool pumpUntil(const bool& done) {
+    MSG m;
     while (!done && !g_ended) {
-        std::vector<HANDLE> handles;
-        for (const auto& [h, wake] : g_watched) handles.push_back(h);
-        const DWORD n = static_cast<DWORD>(handles.size());
-        const DWORD r = MsgWaitForMultipleObjectsEx(n, handles.data(), INFINITE, QS_ALLINPUT,
-                                                    MWMO_INPUTAVAILABLE);
-        if (r < WAIT_OBJECT_0 + n) {
-            auto it = g_watched.find(handles[r - WAIT_OBJECT_0]);
-            if (it != g_watched.end() && !g_stopped) {
-                auto wake = it->second;  // the callback may unwatch itself
-                wake();
-            }
-            continue;
+        if (!GetMessageW(&m, nullptr, 0, 0)) {
+            g_ended = true;
+            g_exitCode = static_cast<int>(m.wParam);
+            break;
         }
-        MSG m;
-        while (!done && !g_ended && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                g_ended = true;
-                g_exitCode = static_cast<int>(m.wParam);
-                break;
-            }
-            HWND top = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-            if (top && IsDialogMessageW(top, &m)) continue;  // Tab, arrows, Alt+keys
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-            // A paint or a tick can take a while under Wine: a read that completed
-            // meanwhile is answered before the next one.
-            if (m.message == WM_PAINT || m.message == WM_TIMER) break;
-        }
+        // Tab, arrows, Alt+keys; other messages need no look at the window's root.
+        const bool key = m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST;
+        HWND top = key && m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+        if (top && IsDialogMessageW(top, &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
     }
     return !g_ended;
 }

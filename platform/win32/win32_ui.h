@@ -43,8 +43,7 @@ void startUp();
 // The serial port on \\.\COMn.
 std::unique_ptr<CommPort> createCommPort();
 
-// Runs the message loop (with the watched events) until `done` is true or the program
-// ends; false when it ends.
+// Runs the message loop until `done` is true or the program ends; false when it ends.
 bool pumpUntil(const bool& done);
 
 }  // namespace platform::win32

@@ -62,7 +62,7 @@ class FakeDevice : public win32::SerialApi {
         EXPECT_EQ(pending, nullptr) << "a second read while one is pending";
         ResetEvent(ov->hEvent);
         if (held.empty()) {
-            readEvent = ov->hEvent;  // the one the message loop watches
+            readEvent = ov->hEvent;  // the one the waiter waits for
             ov->Internal = STATUS_PENDING;
             pending = ov, pendingBuf = static_cast<char*>(buf), pendingSize = size;
             error = ERROR_IO_PENDING;

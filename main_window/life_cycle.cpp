@@ -27,6 +27,7 @@ void VorbixLoader::Form_Load() {
     // The first start's choice is written at exit only when its port opened, so after a
     // failure the next start asks again.
     SettingsChanged = asked && opened ? -1 : 0;
+    starting_ = false;
 }
 
 void VorbixLoader::Form_Unload(EndedBy by) {
@@ -34,13 +35,16 @@ void VorbixLoader::Form_Unload(EndedBy by) {
     // start it over.
     if (unloading_) return;
     unloading_ = true;
+    // Ended during start-up (in the first-start dialog or a box), the first-start choice is
+    // kept only when its port opened.
+    const bool save = SettingsChanged == -1 && (!starting_ || MSComm1.portOpen());
     // Closing during a download: no watchdog may fire into a box shown while ending.
     Timer1.setEnabled(false);
     if (MSComm1.portOpen()) MSComm1.setPortOpen(false);
     // The operator who closes is not asked about unsaved records; an end the operator
     // did not choose keeps them for the next start to offer back.
     journal.end(by == EndedBy::System);
-    if (SettingsChanged == -1) {
+    if (save) {
         try {
             SavePortSettings();
         } catch (const platform::RuntimeError& e) {

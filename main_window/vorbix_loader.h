@@ -96,6 +96,7 @@ class VorbixLoader {
 
   private:
     bool unloading_ = false;
+    bool starting_ = true;  // until Form_Load has ended
     void receiveStep();
     void finishDownload();
 };

@@ -105,6 +105,13 @@ TEST(LifeCycleFirstRun, UnopenablePortChosenAtFirstStartIsReportedOnceAndNotKept
         EXPECT_EQ(r.ui.boxes[0].icon, platform::Icon::Critical);
         EXPECT_EQ(portDat(), bytes);
     }
+    // Ended in the dialog (a signal, the end of the session): no port opened, none kept.
+    Rig r;
+    r.ui.operators["PORT SET"] = [&r](fake::Form&) {
+        r.vl.Form_Unload(VorbixLoader::EndedBy::System);
+    };
+    r.vl.Form_Load();
+    EXPECT_EQ(portDat(), "<none>");
 }
 
 TEST_F(LifeCycle, PortCommandIsWrittenAtExitWithTheFolderReadByteForByte) {
@@ -123,6 +130,7 @@ TEST_F(LifeCycle, PortCommandIsWrittenAtExitWithTheFolderReadByteForByte) {
 
 TEST_F(LifeCycle, FailedWriteAtExitIsReportedAndKeepsTheOldFile) {
     write("4\r\n\"19200\"\r\n\"/r\"\r\n");
+    vl.Form_Load();
     vl.SettingsChanged = -1;
     vl.PASS_NAME = "/" + std::string(100000, 'f');  // fails while printing, not only at close
     // Writes past 16 bytes fail with EFBIG; unlike permission bits, root is bound by it.

@@ -25,6 +25,7 @@ main_window/life_cycle.cpp|SettingsChanged = asked && opened ? -1 : 0;|SettingsC
 main_window/life_cycle.cpp|SettingsChanged = asked && opened ? -1 : 0;|SettingsChanged = asked ? -1 : 0;| a first start keeps a port that would not open
 main_window/life_cycle.cpp|!failedFirst && tryOpenCommPort();|tryOpenCommPort();| a first start reports a port that will not open twice
 main_window/life_cycle.cpp|asked && !MSComm1.portOpen();|asked;| a first start opens the link once
+main_window/life_cycle.cpp|(!starting_|(true| a first start ended in its dialog keeps a port never opened
 main_window/vorbix_loader.cpp|c->setEnabled(!busy);|c->setEnabled(!busy && c != &FILE_SAVE);| "file save" stays disabled after a download
 main_window/vorbix_loader.cpp|    MSComm1.output("\r");\n|| opening the link sends no CR
 download/download.cpp|step([&] { Text1.setSelText(listed); });|Text1.setSelText(listed);| a listing error escapes the receive step

@@ -1,23 +1,34 @@
-// The real record text: the cost of listing one record as the text grows to 100,000
-// lines, and of reading the whole text back (a save). Runs offscreen.
+// The real record text, offscreen: the memory of a restore and of a 1,000,000-record load
+// (record_text_memory.h), the cost of listing one record as the text grows to 100,000
+// lines, and of reading the whole text back (a save). A case named runs alone, so the
+// peak it reports is its own:
+//   record_text_bench [restore|load|listing]
+#include <unistd.h>
+
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
+#include "bench/record_text_memory.h"
 #include "main_window/vorbix_loader.h"
 #include "platform/qt/qt_ui.h"
 
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    platform::qt::QtUi ui(VorbixLoader::Title);
-    auto form = ui.createForm(VorbixLoader::formTable());
-    form->show();
-    platform::TextBox& text = form->textBox("Text1");
+namespace {
 
+// Lets the view show what it was given, at its cadence.
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+}
+
+void listing(platform::TextBox& text) {
     using Clock = std::chrono::steady_clock;
     constexpr int Total = 100000, Block = 10000;
+    text.setText("");
     for (int done = 0; done < Total; done += Block) {
         const auto t0 = Clock::now();
         for (int i = 0; i < Block; ++i) text.setSelText("001  1:23.456\r\n");
@@ -29,5 +40,26 @@ int main(int argc, char** argv) {
     const size_t bytes = text.text().size();
     std::printf("reading back %d records (%zu bytes): %.1f ms\n", Total, bytes,
                 std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    platform::qt::QtUi ui(VorbixLoader::Title);
+    auto form = ui.createForm(VorbixLoader::formTable());
+    form->show();
+    settle();
+    platform::TextBox& text = form->textBox("Text1");
+    std::string dir =
+        (std::filesystem::temp_directory_path() / "record_text_bench.XXXXXX").string();
+    if (!mkdtemp(dir.data())) return 1;
+    bench::RecordTextMemory memory(text, settle);
+    const std::string only = argc > 1 ? argv[1] : "";
+    if (only.empty() || only == "restore") memory.restore(dir);
+    if (only.empty() || only == "load") memory.load(dir);
+    if (only.empty() || only == "listing") listing(text);
+    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows record text's cost under Wine on a private Xvfb: our view, then the
-# multi-line EDIT it replaced, each listing RECORDS records (default 10,000) through
-# setSelText. Usage: bench/record_text_wine.sh [RECORDS] [EDIT-RECORDS]; needs build-win/.
+# The Windows record text's cost under Wine on a private Xvfb: the memory of a restore
+# and of a 1,000,000-record load, then our view and the multi-line EDIT it replaced, each
+# listing RECORDS records (default 10,000) through setSelText.
+# Usage: bench/record_text_wine.sh [RECORDS] [EDIT-RECORDS]; needs build-win/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/scripts/wine-prefix.sh
@@ -21,5 +22,7 @@ for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$dir/display")
 vl_wine_prefix "$PWD/build-win/wine" bench
 export WINEPREFIX=$PWD/build-win/wine/bench
+wine build-win/record_text_bench.exe restore </dev/null
+wine build-win/record_text_bench.exe load </dev/null
 wine build-win/record_text_bench.exe view "$records" </dev/null
 wine build-win/record_text_bench.exe edit "$edit_records" </dev/null

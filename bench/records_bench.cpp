@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "main_window/vorbix_loader.h"
+#include "platform/record_lines.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scratch.h"
 
@@ -78,5 +79,26 @@ void BM_ListOneRecord(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ListOneRecord)->Arg(0)->Arg(Records - 1);
+
+// The same in the storage both record views keep (its memory: record_text_bench), up to
+// the million lines of the largest file; then the line a screen reader's offset falls in.
+void BM_RecordLinesListOneRecord(benchmark::State& state) {
+    platform::RecordLines lines;
+    lines.setText(recordText(int(state.range(0))));
+    lines.moveCaret(lines.last(), false);
+    for (auto _ : state) lines.replaceSelection("12.345\r\n");
+}
+BENCHMARK(BM_RecordLinesListOneRecord)->Arg(0)->Arg(1000000);
+
+void BM_RecordLinesOffsetToLine(benchmark::State& state) {
+    platform::RecordLines lines;
+    lines.setText(recordText(1000000));
+    size_t offset = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(lines.posOf(offset, 1));
+        offset = (offset + 7919) % lines.size();
+    }
+}
+BENCHMARK(BM_RecordLinesOffsetToLine);
 
 }  // namespace

@@ -2,13 +2,14 @@
 # The Windows installer under Wine, in a prefix of its own, on Xvfb with openbox:
 # - a silent install puts the program and LICENSE in Program Files (the 64-bit one), the
 #   uninstall entry in the registry's 64-bit view and a Start-menu entry that starts the
-#   program with --from-menu;
+#   program with --from-menu; the program and the installer carry an icon and a version;
 # - started from that entry, the program works in %LOCALAPPDATA%\VorbixLoader, which it
 #   makes, and its first SAVE offers the Documents folder where the shell has it (moved
 #   here, as to a share); the PORT dialog is in one colour behind its controls, at 96 and
 #   at 144 DPI;
 # - started in its own folder, as Explorer starts it on a double-click, it works in that
 #   same user folder;
+# - while the program runs, a silent install stops without touching it;
 # - a silent uninstall leaves nothing in Program Files, removes the entry, the uninstall
 #   key and the vendor's key, and keeps the user's folder with PORT.DAT.
 # Usage: wine_installer.sh WIN-BUILD-DIR LINUX-BUILD-DIR [PNG of the PORT dialog]
@@ -50,6 +51,11 @@ c=$PREFIX/drive_c
 dir="$c/Program Files/VorbixLoader"
 cmp "$dir/vorbixloader.exe" "$WIN_BUILD/vorbixloader.exe" || fail "no program in $(ls "$c/Program Files")"
 cmp "$dir/LICENSE" "$(dirname "$0")/../../LICENSE" || fail "no LICENSE beside the program"
+for exe in "$dir/vorbixloader.exe" "$installer"; do
+  res=$(x86_64-w64-mingw32-windres -i "$exe" -O rc 2>&1)
+  grep -q RT_GROUP_ICON <<<"$res" && grep -q 'VALUE "FileVersion", "1.0.0"' <<<"$res" ||
+    fail "no icon or version in $exe"
+done
 [ ! -e "$c/Program Files (x86)/VorbixLoader" ] || fail "installed in Program Files (x86)"
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\VorbixLoader'
 reg query "HKLM\\$key" /v UninstallString /reg:64 | grep -qF '"C:\Program Files\VorbixLoader\Uninstall.exe"' ||
@@ -108,6 +114,10 @@ dialog=$(wait_window '^PORT SET$')
 check_port_colours "$dialog" 144
 click "$dialog" $(px 607 2587 144 | tr , ' ')  # OK
 wait_gone '^PORT SET$'
+# While it runs, a silent install over it stops at the question to close it (the
+# uninstaller asks the same), leaving the program.
+! wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "installed over the running program"
+cmp "$dir/vorbixloader.exe" "$WIN_BUILD/vorbixloader.exe" || fail "the running program was touched"
 press "$main" alt+F4
 wait_exit 30
 [ ! -e "$dir/PORT.DAT" ] || fail "PORT.DAT written in Program Files"

@@ -11,6 +11,7 @@ add_executable(unit_tests
   win32/comm_port_test.cpp
   win32/system_test.cpp
   win32/record_accessible_test.cpp
+  win32/record_view_test.cpp
   win32/serial_device_test.cpp
 )
 target_link_libraries(unit_tests PRIVATE vl_fakes vl_win32 gtest_main)
@@ -26,6 +27,13 @@ set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine LABELS un
 add_test(NAME win_unit_tests COMMAND unit_tests --gtest_output=xml:win_unit_tests.xml)
 set_tests_properties(win_unit_tests PROPERTIES LABELS unit FIXTURES_REQUIRED wine
                      ENVIRONMENT "WINEPREFIX=${VL_WINE_PREFIX}/run" TIMEOUT 300)
+
+# Real windows under Wine on a display. Label "window".
+add_executable(window_tests win32/form_test.cpp)
+target_link_libraries(window_tests PRIVATE vl_logic vl_win32 gtest_main)
+add_test(NAME win_window_tests COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win32/window_tests.sh
+                                       ${CMAKE_BINARY_DIR})
+set_tests_properties(win_window_tests PROPERTIES LABELS window TIMEOUT 300 FIXTURES_REQUIRED wine)
 
 # End-to-end under Wine against the Linux build's logger simulator and window tools.
 # Label "e2e". The installer's test makes the installer itself, beside the one cpack makes.

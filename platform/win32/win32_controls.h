@@ -25,9 +25,19 @@ struct Control {
     virtual void command(int /*code*/) {}
 };
 
+// Sent to the form (lParam: the control's window) when the focused control is disabled,
+// and when a control is enabled: the focus leaves the one and comes back to it.
+constexpr UINT FocusLeftMsg = WM_APP + 1, FocusBackMsg = WM_APP + 2;
+
 template <class Base>
 struct Switchable : Base, Control {
-    void setEnabled(bool on) override { EnableWindow(hwnd, on); }
+    void setEnabled(bool on) override {
+        const bool focused = !on && GetFocus() == hwnd;
+        EnableWindow(hwnd, on);
+        if (focused || on)
+            SendMessageW(GetParent(hwnd), on ? FocusBackMsg : FocusLeftMsg, 0,
+                         reinterpret_cast<LPARAM>(hwnd));
+    }
     bool enabled() const override { return IsWindowEnabled(hwnd); }
 };
 

@@ -26,6 +26,7 @@ namespace {
 
 constexpr wchar_t FormClass[] = L"VorbixLoaderForm";
 constexpr int FirstId = 100;  // clear of IDOK and IDCANCEL, which dialog keys send
+constexpr UINT FocusMoveMsg = WM_APP + 3;
 
 }  // namespace
 
@@ -89,7 +90,12 @@ class Win32Form : public Form {
     Built buildCombo(const Row& r);
     Built buildTimer(const Row& r);
     Built buildDriveList(const Row& r);
-    void layout(UINT dpi);
+    // Fonts and controls for `dpi`; the window takes `suggested` (WM_DPICHANGED's), else
+    // the size its client area needs, where it is.
+    void layout(UINT dpi, const RECT* suggested = nullptr);
+    void focusLeft(HWND from);
+    void focusMove();
+    void focusBack(HWND to);
     void closedByOperator();
 
     template <class T>
@@ -115,6 +121,8 @@ class Win32Form : public Form {
     std::vector<std::pair<const ControlRow*, HWND>> placed_;
     std::map<std::string, std::vector<OptionControl*>> groups_;
     HWND firstFocus_ = nullptr;
+    // The disabled control the focus left, and the control holding it meanwhile.
+    HWND focusOwner_ = nullptr, focusHolder_ = nullptr;
 };
 
 namespace {
@@ -170,6 +178,15 @@ UINT dpiOf(HWND w) {
     const int d = GetDeviceCaps(dc, LOGPIXELSY);
     ReleaseDC(nullptr, dc);
     return d > 0 ? static_cast<UINT>(d) : 96;
+}
+
+// The frame around a client area at the window's own DPI; the plain call takes the
+// system's, wrong on another monitor.
+void adjustFrame(RECT& r, DWORD style, DWORD ex, UINT dpi) {
+    using ForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (!forDpi || !forDpi(&r, style, FALSE, ex, dpi)) AdjustWindowRectEx(&r, style, FALSE, ex);
 }
 
 }  // namespace
@@ -344,7 +361,7 @@ Win32Form::Built Win32Form::buildDriveList(const Row& r) {
     return {std::move(drives), w};
 }
 
-void Win32Form::layout(UINT dpi) {
+void Win32Form::layout(UINT dpi, const RECT* suggested) {
     dpi_ = dpi;
     auto px = [dpi](double twips) {
         return static_cast<int>(std::lround(twips / TwipsPerPixel * dpi / 96.0));
@@ -386,11 +403,14 @@ void Win32Form::layout(UINT dpi) {
                      FALSE);
     }
     RECT frame{0, 0, px(table_.clientWidth), px(table_.clientHeight)};
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-    const DWORD ex = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    AdjustWindowRectEx(&frame, style, FALSE, ex);
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested)
+        frame = *suggested;
+    else
+        adjustFrame(frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                    static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
+    SetWindowPos(hwnd_, nullptr, frame.left, frame.top, frame.right - frame.left,
+                 frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0 : SWP_NOMOVE));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
     // The controls too: they were moved without redrawing.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -422,13 +442,14 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
-        case WM_DPICHANGED: {
-            layout(HIWORD(wp));
-            const RECT* r = reinterpret_cast<const RECT*>(lp);
-            SetWindowPos(hwnd_, nullptr, r->left, r->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            // In one move, as Windows suggests: a size taken first on the old monitor could
+            // move the window's centre back across and bounce the DPI.
+            layout(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
             return 0;
-        }
+        case FocusLeftMsg: focusLeft(reinterpret_cast<HWND>(lp)); return 0;
+        case FocusMoveMsg: focusMove(); return 0;
+        case FocusBackMsg: focusBack(reinterpret_cast<HWND>(lp)); return 0;
         case WM_CLOSE: closedByOperator(); return 0;
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
@@ -439,6 +460,35 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
         default: break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void Win32Form::focusLeft(HWND from) {
+    // A disabled control takes no keys, so Tab would do nothing. The move waits for the
+    // other controls the handler disables (a download's five), then goes straight to the
+    // next tab stop that stays enabled.
+    focusOwner_ = from;
+    focusHolder_ = nullptr;
+    PostMessageW(hwnd_, FocusMoveMsg, 0, 0);
+}
+
+void Win32Form::focusMove() {
+    if (!focusOwner_ || focusHolder_ || IsWindowEnabled(focusOwner_)) return;
+    HWND now = GetFocus();
+    HWND to = GetNextDlgTabItem(hwnd_, focusOwner_, FALSE);
+    if ((now && now != focusOwner_) || !to || !IsWindowEnabled(to)) {
+        focusOwner_ = nullptr;  // the operator has placed it, or there is nowhere to go
+        return;
+    }
+    SetFocus(to);
+    focusHolder_ = to;
+}
+
+void Win32Form::focusBack(HWND to) {
+    // The control has the focus again unless the operator moved it meanwhile.
+    if (to != focusOwner_) return;
+    HWND now = GetFocus();
+    if (focusHolder_ ? now == focusHolder_ : !now || now == to) SetFocus(to);
+    focusOwner_ = focusHolder_ = nullptr;
 }
 
 void Win32Form::closedByOperator() {

@@ -444,8 +444,14 @@ void RecordView::scrollBar(int bar, WORD request) {
 void RecordView::wheel(int delta) {
     UINT perNotch = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &perNotch, 0);
-    const int notches = delta / WHEEL_DELTA;
-    scrollTo(top_ - notches * static_cast<long>(std::min(perNotch, 100u)), x_);
+    const long lines = perNotch == WHEEL_PAGESCROLL ? rows() : std::min(perNotch, 100u);
+    // Touchpads and smooth wheels send parts of a notch: added up to whole lines, the
+    // rest kept for the next, unless the direction turns.
+    if ((wheelRest_ < 0) != (delta < 0)) wheelRest_ = 0;
+    wheelRest_ += static_cast<long>(delta) * lines;
+    const long whole = wheelRest_ / WHEEL_DELTA;
+    wheelRest_ -= whole * WHEEL_DELTA;
+    if (whole) scrollTo(top_ - whole, x_);
 }
 
 void RecordView::focus(bool on) {

@@ -70,6 +70,7 @@ class RecordView {
     int lineHeight_ = 16, charWidth_ = 8;
     RecordLines lines_;
     long top_ = 0, x_ = 0;  // first line in view; pixels scrolled to the right
+    long wheelRest_ = 0;    // of the wheel, in 1/WHEEL_DELTA lines
     UINT cadence_ = 0;      // the running tick's period, 0 while none runs
     bool pending_ = false, followCaret_ = false, focused_ = false;
     bool valueChanged_ = false;                    // told to screen readers at the next cadence

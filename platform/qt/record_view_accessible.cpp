@@ -65,12 +65,6 @@ class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInt
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
             return QStringLiteral("records");
         if (t == QAccessible::Value) return v_->shownText(0, v_->charCount());
-        if (t == QAccessible::Description) {
-            // What the operator hears on coming back to it after a download.
-            size_t laps = 0;
-            for (size_t i = 0; i < v_->lines_.lineCount(); ++i) laps += !v_->lines_.line(i).empty();
-            return QStringLiteral("%1 laps").arg(laps);
-        }
         return QAccessibleWidget::text(t);
     }
 

@@ -8,6 +8,7 @@ VL_PACKAGES=(
   g++-mingw-w64-x86-64-posix wine wine64 nsis openbox
   dpkg-dev lintian desktop-file-utils appstream
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
+  orca speech-dispatcher speech-dispatcher-audio-plugins libasound2-data
 )
 
 vl_install_missing() {

@@ -19,13 +19,13 @@ std::string Journal::leftOver() {
     if (!bytes) return {};
     if (!bytes->empty() && !bytes->starts_with(Header)) {
         // A later version's, say: its records must outlive this one.
-        keepUnread(std::string(FileName) + ": not of a format this version knows");
+        keepUnread(file_->name() + ": not of a format this version knows");
         return {};
     }
     // Only whole records: a crash while adding one leaves it without its CR LF.
     const size_t end = bytes->rfind("\r\n");
     if (bytes->empty() || end + 2 <= Header.size()) {
-        file_->remove();
+        if (!bytes->empty()) allSaved();
         return {};
     }
     // Cut in place: these bytes are the one copy of the records.
@@ -47,7 +47,7 @@ void Journal::keepUnread(const std::string& why) {
             if (n > 1) suffix += '-' + std::to_string(n);
             if (file_->moveAside(suffix)) {
                 warning_ = "!! a journal of unsaved records that could not be read is kept as " +
-                           std::string(FileName) + suffix + " (" + why + ") !!";
+                           file_->name() + suffix + " (" + why + ") !!";
                 return;
             }
         }
@@ -55,7 +55,7 @@ void Journal::keepUnread(const std::string& why) {
     } catch (const platform::RuntimeError& e) {
         // Left where it is; a new journal would replace it, so there is none this run.
         warning_ = "!! a journal of unsaved records that could not be read is left as " +
-                   std::string(FileName) + " (" + why + "), as it could not be moved aside (" +
+                   file_->name() + " (" + why + "), as it could not be moved aside (" +
                    e.description() + "): crash protection is off !!";
         warned_ = true;
         file_ = nullptr;
@@ -95,7 +95,11 @@ void Journal::downloadStarted() {
 
 void Journal::allSaved() noexcept {
     if (!file_) return;
-    file_->remove();
+    try {
+        file_->clear();
+    } catch (const platform::RuntimeError&) {
+        // Its records are offered again at the next start: a nuisance, not a loss.
+    }
     mirrored_ = unsaved_ = pending_ = unsynced_ = broken_ = false;
 }
 
@@ -146,7 +150,7 @@ void Journal::end(bool keepUnsaved) {
     if (keepUnsaved && unsaved_)
         sync();
     else
-        allSaved();
+        file_->remove();
     file_ = nullptr;
 }
 

@@ -16,6 +16,7 @@
 
 class Journal {
   public:
+    // A second program in the same folder journals into FileName.2, and so on.
     static constexpr const char* FileName = ".vorbixloader.journal";
     // A later format changes the number, so it can tell old journals apart.
     static constexpr std::string_view Header = "VorbixLoader journal 1\r\n";
@@ -31,7 +32,7 @@ class Journal {
     Journal(platform::JournalFile* file, const platform::Clock& clock);
 
     // The whole records of a journal an earlier run left behind, without a torn last
-    // one; "" when there are none (and then no journal is left either). A journal it
+    // one; "" when there are none (and then the journal is empty). A journal it
     // cannot read and understand (unreadable, a link, not a file, too large, of an
     // unknown format) is never deleted: it is moved aside under a name that says so, and
     // takeWarning() names it.

@@ -35,4 +35,45 @@ std::optional<std::string> readWhole(const std::string& path, int64_t limit) {
     }
 }
 
+Held holdFree(const std::string& name) {
+    // Another program may take a free name between the look and the creation: then look
+    // again.
+    for (int attempt = 0;; ++attempt) {
+        Held free;
+        for (int n = 1; n <= 100; ++n) {
+            const std::string path = n == 1 ? name : name + "." + std::to_string(n);
+            Handle h = NoHandle;
+            try {
+                h = openUpdate(path);
+            } catch (const RuntimeError& e) {
+                if (e.number() != err::FileNotFound) {
+                    close(free.handle);
+                    return {path, NoHandle};
+                }
+                if (free.path.empty()) free.path = path;
+                continue;
+            }
+            if (h == NoHandle || !hold(h) || !isAt(h, path)) {
+                close(h);
+            } else if (sizeOf(h, path) > 0) {
+                close(free.handle);
+                return {path, h};
+            } else if (free.path.empty()) {
+                free = {path, h};
+            } else {
+                close(h);
+            }
+        }
+        if (free.handle != NoHandle || free.path.empty()) return free;
+        try {
+            free.handle = createNew(free.path);
+        } catch (const RuntimeError&) {
+            return {free.path, NoHandle};  // a folder it cannot write: the first write says so
+        }
+        if (free.handle != NoHandle && hold(free.handle)) return free;
+        close(free.handle);
+        if (attempt == 3) return {free.path, NoHandle};
+    }
+}
+
 }  // namespace platform::io

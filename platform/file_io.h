@@ -30,10 +30,10 @@ struct Output {
     std::string target;  // the name the temporary file becomes
     std::string temp;
 };
-// Creates the temporary file for `name`, a new file of a fresh name (a new file keeps the
-// mode of the one it replaces). Its name has a fixed length, so any name the file system
-// takes for the target will do. A link at `name` leads to its target; with Links::Refuse
-// the link itself is replaced, and nothing is written through it.
+// Creates the temporary file for `name`, a new file of a fresh name made exclusively, with
+// the mode the umask gives (never one copied from the file it replaces). Its name has a fixed
+// length, so any name the file system takes for the target will do. A link at `name` leads to its
+// target; with Links::Refuse the link itself is replaced, and nothing is written through it.
 Output createOutput(const std::string& name, Links links = Links::Follow);
 
 // Reads up to `size` bytes; 0 at the end.
@@ -51,10 +51,34 @@ void remove(const std::string& path) noexcept;
 // moved, not what it leads to.
 bool moveAside(const std::string& from, const std::string& to);
 
+// Holding a file against other programs (the journal's):
+// Opens an existing regular file for reading and writing, never through a link; NoHandle
+// when another program has it open in a way that keeps others out (Windows).
+Handle openUpdate(const std::string& path);
+// Creates `path` as a new empty file, never over one nor through a link (hidden on
+// Windows: only the program's own files are made here); NoHandle when a file has that name.
+Handle createNew(const std::string& path);
+// Takes the open file for this program alone, without waiting, until the handle closes;
+// false when another program holds it.
+bool hold(Handle h);
+// Whether the open file is still the one at `path` (not replaced or removed meanwhile).
+bool isAt(Handle h, const std::string& path);
+// Empties the open file, durably.
+void empty(Handle h, const std::string& what);
+
 // Built on the calls above, for every system (file_io.cpp):
 // The regular file at `path`, never through a link, read whole into a string of its size;
 // nullopt when there is none. Throws when what is there cannot be read whole, or holds
 // more than `limit` bytes (then nothing is read).
 std::optional<std::string> readWhole(const std::string& path, int64_t limit);
+// The file a program keeps its journal in: of `name`, `name`.2, `name`.3 ..., the first that
+// no live program holds and that holds bytes (an ended program's, or something that is not
+// a file, which `handle` NoHandle then reports), else the first free one, created empty.
+// Held (`handle`) unless it cannot be created (then its reason shows on the first write).
+struct Held {
+    std::string path;
+    Handle handle = NoHandle;
+};
+Held holdFree(const std::string& name);
 
 }  // namespace platform::io

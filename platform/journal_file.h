@@ -2,6 +2,9 @@
 // request, replaced whole. Small on purpose: each platform realises it on its file-I/O
 // calls (file_io.h). Never through a link: the working folder may be shared, and a link
 // there must not make the program write, or read, a file it did not make.
+// Programs that share a folder each hold a journal of their own (io::holdFree): from its
+// first call to its end a program holds one that no other live program holds, preferring
+// one an ended program left.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +18,8 @@ namespace platform {
 class JournalFile {
   public:
     virtual ~JournalFile() = default;
+    // The file's name, one of the name given and its numbered names.
+    virtual std::string name() = 0;
     // The file's bytes; nullopt when there is none. Throws RuntimeError, saying why, when
     // what is at its name cannot be read whole: a link, not a regular file, not readable,
     // a read that fails, or more than `limit` bytes (then none are read).
@@ -33,7 +38,9 @@ class JournalFile {
     // Starts forcing what was appended so far to the disk and returns without waiting for
     // it; a failure is raised by the next call. A realisation may simply sync().
     virtual void startSync() = 0;
-    // Closes and deletes the file; nothing happens when there is none.
+    // Empties the file, which stays held. Throws RuntimeError.
+    virtual void clear() = 0;
+    // Closes and deletes the file: the program ends. Nothing happens when it holds none.
     virtual void remove() noexcept = 0;
 };
 

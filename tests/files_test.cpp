@@ -36,17 +36,20 @@ std::string read(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(Files, SavingOverALinkOrAModeKeepsThemAndAPipeDoesNotHang) {
+// A new file gets the mode the umask gives, never the set-id bits of the one it replaces.
+TEST(Files, SavingOverALinkKeepsItWithTheUmasksModeAndAPipeDoesNotHang) {
     support::ScratchDir dir;
     platform::Files files;
     std::ofstream("real.txt") << "old";
-    ::chmod("real.txt", 0640);
+    ::chmod("real.txt", 06777);
+    const mode_t mask = ::umask(027);
     fs::create_symlink("real.txt", "link.txt");
     files.openOutput(1, "link.txt");
     files.print(1, "new\r\n");
     files.close(1);
     EXPECT_TRUE(fs::is_symlink("link.txt"));
     EXPECT_EQ(read("real.txt"), "new\r\n");
+    ::umask(mask);
     EXPECT_EQ(fs::status("real.txt").permissions(), fs::perms(0640));
     EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);  // no temporary left
 

@@ -144,12 +144,12 @@ TEST(Journal, LeftOverRecordsAreOfferedBeforeTheLinkOpensWithYesTheDefault) {
         {H + whole, Answer::No, "", std::nullopt},
         {H, std::nullopt, "", std::nullopt},
         {H + "2  13.0", std::nullopt, "", std::nullopt},
-        {"", std::nullopt, "", std::nullopt},
+        {"", std::nullopt, "", ""},
     };
     for (const auto& c : cases) {
         Loader r;
         r.jf.bytes = c.journal;
-        const bool asked = c.answer || c.kept;
+        const bool asked = !c.shown.empty() || c.answer;
         if (c.answer) r.ui.answers.push_back(*c.answer);
         r.vl.Form_Load();
         ASSERT_EQ(r.ui.boxes.size(), asked ? 1u : 0u) << c.journal;
@@ -304,12 +304,33 @@ TEST(JournalFile, TakesRecordsWhileSyncingInTheBackgroundAndReadsThemBackWhole) 
     EXPECT_EQ(file->read(Journal::ReadLimit), H + "a\r\nx\r\n");
     EXPECT_THROW(file->read(H.size()), platform::RuntimeError);
     ASSERT_TRUE(file->moveAside(".old"));
-    EXPECT_EQ(file->read(Journal::ReadLimit), std::nullopt);
+    EXPECT_EQ(file->read(Journal::ReadLimit), "");  // held again, empty
     file->start(Journal::Header, "");
     EXPECT_FALSE(file->moveAside(".old"));  // never over another
     file->remove();
     EXPECT_EQ(file->read(Journal::ReadLimit), std::nullopt);
     EXPECT_EQ(platform::systemJournalFile("j.old")->read(Journal::ReadLimit), H + "a\r\nx\r\n");
+}
+
+// Programs sharing a folder (here, files of one process): each holds a journal of its
+// own; one ending idle removes only its own; a start takes an ended one's journal over a
+// free name. The two-program end-to-end test plays the operator's cases.
+TEST(JournalFile, EachProgramInAFolderHoldsAJournalOfItsOwn) {
+    support::ScratchDir dir;
+    const auto L = Journal::ReadLimit;
+    auto a = platform::systemJournalFile("j");
+    a->start(H, "a\r\n");
+    auto b = platform::systemJournalFile("j");
+    EXPECT_EQ(b->read(L), "");
+    EXPECT_EQ(b->name(), "j.2");
+    b->start(H, "b\r\n");
+    auto idle = platform::systemJournalFile("j");
+    EXPECT_EQ(idle->read(L), "");
+    idle->remove();
+    b.reset();  // killed
+    EXPECT_EQ(a->read(L), H + "a\r\n");
+    a->remove();
+    EXPECT_EQ(platform::systemJournalFile("j")->read(L), H + "b\r\n");
 }
 
 #ifndef _WIN32

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,11 +28,13 @@ void syncFolderOf(const std::string& path) {
 }
 }  // namespace
 
-Handle openInput(const std::string& path, Links links) {
+namespace {
+// Opens an existing regular file with `flags`; anything else is refused without blocking.
+int openRegular(const std::string& path, int flags, Links links) {
     // Not blocking: a named pipe (or a device) given as a file name must not hang the
     // program; only regular files are read.
     const int noFollow = links == Links::Refuse ? O_NOFOLLOW : 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow);
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | noFollow);
     if (fd < 0 && errno == ELOOP && noFollow)
         throw RuntimeError(err::PathFileAccess, path + ": a symbolic link");
     if (fd < 0) throw fromErrno(errno, path);
@@ -43,6 +46,40 @@ Handle openInput(const std::string& path, Links links) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
+}  // namespace
+
+Handle openInput(const std::string& path, Links links) {
+    return openRegular(path, O_RDONLY, links);
+}
+
+Handle openUpdate(const std::string& path) {
+    return openRegular(path, O_RDWR, Links::Refuse);
+}
+
+Handle createNew(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) return NoHandle;
+    if (fd < 0) throw fromErrno(errno, path);
+    syncFolderOf(path);
+    return fd;
+}
+
+bool hold(Handle h) {
+    // Where the file system has no locks, one program alone can still use it.
+    return ::flock(static_cast<int>(h), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+bool isAt(Handle h, const std::string& path) {
+    struct stat open {
+    }, named{};
+    return ::fstat(static_cast<int>(h), &open) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+void empty(Handle h, const std::string& what) {
+    if (::ftruncate(static_cast<int>(h), 0) != 0) throw fromErrno(errno, what);
+    flush(h, what);
+}
 
 int64_t sizeOf(Handle h, const std::string& what) {
     struct stat st {};
@@ -51,8 +88,7 @@ int64_t sizeOf(Handle h, const std::string& what) {
 }
 
 Output createOutput(const std::string& name, Links links) {
-    // Replacing a link's target, not the link (unless refused); a new file keeps the old
-    // one's mode.
+    // Replacing a link's target, not the link (unless refused).
     std::string path = name;
     if (links == Links::Follow) {
         if (char* real = ::realpath(name.c_str(), nullptr)) {
@@ -74,9 +110,11 @@ Output createOutput(const std::string& name, Links links) {
     // A fresh name, made exclusively (O_EXCL): never a file someone else put there.
     int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (fd < 0) throw fromErrno(errno, name);
+    // The mode the umask gives, as for any new file: never one copied from a file already
+    // there (another user's, say, with set-id bits).
     mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
+    ::fchmod(fd, 0666 & ~mask);
     return {fd, path, tempName.data()};
 }
 

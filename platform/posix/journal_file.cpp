@@ -11,12 +11,13 @@ namespace platform {
 
 namespace {
 
-// startSync() hands fdatasync to a thread of its own: it can take tens of milliseconds on
-// a busy disk, and the window's thread must answer the logger meanwhile. The thread
+// The file is held (io::hold) from the first call until the program ends, so no other
+// program takes it. startSync() hands fdatasync to a thread of its own: it can take tens of
+// milliseconds on a busy disk, and the window's thread must answer the logger meanwhile. The thread
 // touches nothing but the descriptor, which is closed only when it is idle.
 class PosixJournalFile : public JournalFile {
   public:
-    explicit PosixJournalFile(std::string path) : path_(std::move(path)) {}
+    explicit PosixJournalFile(std::string name) : name_(std::move(name)) {}
     ~PosixJournalFile() override {
         {
             std::unique_lock lock(mutex_);
@@ -28,23 +29,44 @@ class PosixJournalFile : public JournalFile {
         closeFile();
     }
 
-    std::optional<std::string> read(int64_t limit) override { return io::readWhole(path_, limit); }
+    std::string name() override {
+        claim();
+        return path_;
+    }
+
+    std::optional<std::string> read(int64_t limit) override {
+        claim();
+        return io::readWhole(path_, limit);
+    }
 
     bool moveAside(const std::string& suffix) override {
-        return io::moveAside(path_, path_ + suffix);
+        claim();
+        if (!io::moveAside(path_, path_ + suffix)) return false;
+        closeFile();
+        // Its name is held again at once, empty; or the first write says why not.
+        try {
+            held();
+        } catch (const RuntimeError&) {
+        }
+        return true;
     }
 
     void start(std::string_view head, std::string_view rest) override {
+        claim();
         settle(false);
-        closeFile();
+        held();
         // Written to a file of a fresh name beside the journal and moved over it, so a
         // crash at any moment leaves either the old journal or the new one, never a
         // half-written start; a link at the journal's name is replaced, never followed.
+        // Held before it takes the name, so the name is never free.
         io::Output out = io::createOutput(path_, io::Links::Refuse);
         try {
+            io::hold(out.handle);
             io::writeAll(out.handle, head.data(), head.size(), path_);
             io::writeAll(out.handle, rest.data(), rest.size(), path_);
-            fd_ = io::commit(out, true);
+            const io::Handle fd = io::commit(out, true);
+            closeFile();
+            fd_ = fd;
         } catch (...) {
             io::close(out.handle);
             io::remove(out.temp);
@@ -71,13 +93,36 @@ class PosixJournalFile : public JournalFile {
         io::flush(fd_, path_);
     }
 
+    void clear() override {
+        claim();
+        settle(false);
+        held();
+        io::empty(fd_, path_);
+    }
+
     void remove() noexcept override {
         settle(false);
-        closeFile();
+        // Only a file it holds: never another program's.
+        if (fd_ == io::NoHandle) return;
         io::remove(path_);
+        closeFile();
     }
 
   private:
+    void claim() {
+        if (!path_.empty()) return;
+        io::Held h = io::holdFree(name_);
+        path_ = std::move(h.path);
+        fd_ = h.handle;
+    }
+    // The name is held; or, when it could not be, the reason is raised.
+    void held() {
+        if (fd_ != io::NoHandle) return;
+        fd_ = io::createNew(path_);
+        if (fd_ != io::NoHandle && io::hold(fd_)) return;
+        closeFile();
+        throw RuntimeError(err::PathFileAccess, path_ + ": in use by another program");
+    }
     void run() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -114,7 +159,8 @@ class PosixJournalFile : public JournalFile {
         fd_ = io::NoHandle;
     }
 
-    std::string path_;
+    std::string name_;
+    std::string path_;  // the one held, of name_'s
     io::Handle fd_ = io::NoHandle;
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -80,16 +80,65 @@ HANDLE openExisting(const std::string& path, DWORD access, DWORD share, DWORD fl
 }
 }  // namespace
 
-Handle openInput(const std::string& path, Links links) {
-    HANDLE h =
-        openExisting(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, links);
-    // Only files on disk: a device or a pipe given as a name must not hang the program.
+namespace {
+// Only files on disk: a device or a pipe given as a name must not hang the program.
+Handle onDisk(HANDLE h, const std::string& path) {
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
         throw RuntimeError(err::PathFileAccess, path + ": not a file");
     }
     return reinterpret_cast<Handle>(h);
+}
+}  // namespace
+
+Handle openInput(const std::string& path, Links links) {
+    return onDisk(
+        openExisting(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, links),
+        path);
+}
+
+Handle openUpdate(const std::string& path) {
+    // Kept out by another program's handle: it holds the file, and that is not waited out.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE probe = CreateFileW(win32::widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, share,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return NoHandle;
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    return onDisk(openExisting(path, GENERIC_READ | GENERIC_WRITE, share, FILE_ATTRIBUTE_NORMAL,
+                               Links::Refuse),
+                  path);
+}
+
+Handle createNew(const std::string& path) {
+    HANDLE h = CreateFileW(win32::widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(h);
+    if (GetLastError() == ERROR_FILE_EXISTS) return NoHandle;
+    throw win32::lastError(path);
+}
+
+bool hold(Handle h) {
+    // A byte far past any end: the lock keeps other programs out of holding it, never out
+    // of reading or writing its bytes.
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7fffffff;
+    return LockFileEx(handle(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                      &at) ||
+           GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
+// MoveFileExW does not replace a file that is open, so an open file is the one at its name.
+bool isAt(Handle, const std::string&) {
+    return true;
+}
+
+void empty(Handle h, const std::string& what) {
+    if (!SetFilePointerEx(handle(h), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(handle(h)))
+        throw win32::lastError(what);
+    flush(h, what);
 }
 
 int64_t sizeOf(Handle h, const std::string& what) {

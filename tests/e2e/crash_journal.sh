@@ -32,7 +32,7 @@ main=$(wait_window "$MAIN")
 through_dialog "$main" 4920 SAVE restored
 cmp "$WORK/restored.txt" <(cat "$WORK/answered.txt"; printf '\r\n') ||
   fail "restored: $(od -c "$WORK/restored.txt" | head)"
-[ ! -e "$J" ] || fail "journal kept after the save"
+[ ! -s "$J" ] || fail "journal kept after the save"
 close_window "$main"
 wait_exit 15
 [ "$RC" = 0 ] || fail "exit status $RC"
@@ -50,7 +50,7 @@ start_program
 box=$(wait_window "$BOX")
 press "$box" Escape
 main=$(wait_window "$MAIN")
-[ ! -e "$J" ] || fail "journal kept after No"
+[ ! -s "$J" ] || fail "journal kept after No"
 download "$main"
 [ -f "$J" ] || fail "no journal while records are unsaved"
 close_window "$main"

@@ -274,6 +274,7 @@ class Clock : public platform::Clock {
 class JournalFile : public platform::JournalFile {
   public:
     explicit JournalFile(Log* log) : log(log) {}
+    std::string name() override { return ".vorbixloader.journal"; }
     std::optional<std::string> read(int64_t limit) override;
     bool moveAside(const std::string& suffix) override;
     void start(std::string_view head, std::string_view rest) override;
@@ -281,6 +282,7 @@ class JournalFile : public platform::JournalFile {
     void sync() override;
     // A sync in the background that has not returned, as on a disk slower than the logger.
     void startSync() override;
+    void clear() override { remove(); }  // as a file of no records
     void remove() noexcept override;
 
     Log* log;

@@ -29,6 +29,7 @@ class RecordLines {
     void moveCaret(Pos to, bool extend);
     std::string selectedText() const;
 
+    // Bytes in text(), without building it.
     size_t size() const { return bytes_.size() + LineEnd.size() * (starts_.size() - 1); }
     size_t lineCount() const { return starts_.size(); }
     std::string_view line(size_t i) const {

@@ -63,10 +63,10 @@ int64_t Files::lof(int16_t n) {
     return f.length;
 }
 
-void Files::openOutput(int16_t n, const std::string& name) {
+void Files::openOutput(int16_t n, const std::string& name, io::Links links) {
     if (open_.count(n)) throw RuntimeError(err::FileAlreadyOpen, "File already open");
     auto f = std::make_unique<File>();
-    f->out = io::createOutput(name);
+    f->out = io::createOutput(name, links);
     f->output = true;
     open_[n] = std::move(f);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_io.h"
+
 namespace platform {
 
 class Files {
@@ -25,7 +27,9 @@ class Files {
     void openInput(int16_t n, const std::string& path);
     // The length in bytes of an input file as opened: all that reading it returns.
     int64_t lof(int16_t n);
-    void openOutput(int16_t n, const std::string& path);
+    // A link at `path` leads to its target unless `links` refuses it (the program's own
+    // files): then the link itself is replaced.
+    void openOutput(int16_t n, const std::string& path, io::Links links = io::Links::Follow);
     void print(int16_t n, std::string_view bytes);
     std::string readAll(int16_t n);
     // The bytes up to the next CR or LF; a CR LF pair ends one line. Throws at the end.

@@ -50,7 +50,8 @@ void VorbixLoader::LoadPortSettings() {
 
 void VorbixLoader::SavePortSettings() {
     SettingsFileNo = files.freeFile();
-    files.openOutput(SettingsFileNo, SettingsFile);
+    // The program's own file: a link put at its name is replaced, never written through.
+    files.openOutput(SettingsFileNo, SettingsFile, platform::io::Links::Refuse);
     try {
         files.print(SettingsFileNo,
                     settings::format({PORT_NO, BPS_, platform::settingsBytes(PASS_NAME)}));

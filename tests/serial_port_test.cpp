@@ -138,7 +138,10 @@ TEST_F(SerialPort, HandlersAreNeverReenteredByANestedEventLoop) {
     EXPECT_EQ(deepest, 1);
 }
 
+// Its temporary file is made exclusively: a link put at its name is never followed.
 TEST_F(SerialPort, ALockFileIsHeldWhileOpenAndALiveOneKeepsThePortClosed) {
+    std::ofstream("victim") << "theirs";
+    fs::create_symlink("victim", "LTMP." + std::to_string(::getpid()));
     std::ofstream(lockFile_) << ::getppid() << '\n';
     EXPECT_THROW(port_.setPortOpen(true), RuntimeError);
     EXPECT_EQ(lockHolder(), ::getppid());
@@ -156,6 +159,7 @@ TEST_F(SerialPort, ALockFileIsHeldWhileOpenAndALiveOneKeepsThePortClosed) {
     other.setCommPort(7);
     other.setLockDirectories({});
     EXPECT_THROW(other.setPortOpen(true), RuntimeError);
+    EXPECT_EQ(fs::file_size("victim"), 6u);
 }
 
 TEST_F(SerialPort, AHangUpClosesThePortAndIsToldAsAnEvent) {

@@ -117,8 +117,11 @@ TEST(LifeCycleFirstRun, UnopenablePortChosenAtFirstStartIsReportedOnceAndNotKept
 TEST_F(LifeCycle, PortCommandIsWrittenAtExitWithTheFolderReadByteForByte) {
     std::string folder = "/lap data ";
     for (int c = 0x80; c <= 0xFF; ++c) folder += static_cast<char>(c);
-    // A long fourth field: the new file must not keep the old one's tail.
-    write("2,\"9600\",\"" + folder + "\"," + std::string(5000, 'x'));
+    // A long fourth field: the new file must not keep the old one's tail. Read through a
+    // link put at its name, and written as a file in the link's place, never through it.
+    const std::string old = "2,\"9600\",\"" + folder + "\"," + std::string(5000, 'x');
+    std::ofstream("theirs", std::ios::binary) << old;
+    fs::create_symlink("theirs", "PORT.DAT");
     files.openOutput(files.freeFile(), "records.txt");  // number 1 is someone else's
     vl.Form_Load();
     ui.operators["PORT SET"] = answer(11, "38400");
@@ -126,6 +129,8 @@ TEST_F(LifeCycle, PortCommandIsWrittenAtExitWithTheFolderReadByteForByte) {
     vl.Form_Unload();
     EXPECT_TRUE(fs::exists("records.txt"));  // every file is closed, so finished, at exit
     EXPECT_EQ(portDat(), "11\r\n\"38400\"\r\n\"" + folder + "\"\r\n");
+    EXPECT_FALSE(fs::is_symlink("PORT.DAT"));
+    EXPECT_EQ(fs::file_size("theirs"), old.size());
 }
 
 TEST_F(LifeCycle, FailedWriteAtExitIsReportedAndKeepsTheOldFile) {

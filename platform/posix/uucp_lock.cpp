@@ -71,7 +71,12 @@ std::string takeLock(const std::vector<std::string>& dirs, const std::string& de
         const std::string path = dir + "/" + lockName(device);
         // Written beside and linked into place, so nobody ever reads a half-written file.
         const std::string tmp = dir + "/LTMP." + std::to_string(::getpid());
-        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // Made exclusively, never through a link: one left by a crashed process of this pid,
+        // or put there by anyone, is removed (the name itself, not what it leads to) first.
+        const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+        int fd = ::open(tmp.c_str(), flags, 0644);
+        if (fd < 0 && errno == EEXIST && ::unlink(tmp.c_str()) == 0)
+            fd = ::open(tmp.c_str(), flags, 0644);
         if (fd < 0) continue;
         char text[16];
         const int len = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));

@@ -49,6 +49,7 @@ platform/fatal.cpp|    if (g_failing) return;\n|| handlers run while the error r
 platform/posix/line_decoder.cpp|errors.push_back(data.size());|errors.push_back(data.size() + 1);| a line error lands one byte late
 port_settings/port_setei.cpp|port < 10 ?|port <= 10 ?| a wrong PORT caption ("com 10")
 port_settings/settings_format.cpp|    if (v > INT16_MAX) return std::nullopt;\n|| a port number beyond 16 bits is taken
+port_settings/settings_file.cpp|SettingsFile, platform::io::Links::Refuse);|SettingsFile);| PORT.DAT is written through a link
 port_settings/settings_file.cpp|    BPS_ = "57600";|    BPS_ = "9600";| the wrong default speed
 record_files/file_commands.cpp|    SettingsChanged = -1;\n|| "file save" does not mark the settings for writing
 record_files/file_form.cpp|        main.Text1.setText("");\n|| a load adds to the records instead of replacing them

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     // The program ends only through its window's unload handler, never because a dialog
     // shown during start-up happened to be the last window open.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Caught from here on; handled once the window runs, so start-up is never cut short.
+    // Caught from here on.
     platform::qt::EndSignals endSignals;
 
     platform::qt::QtUi ui(VorbixLoader::Title);
@@ -37,10 +37,15 @@ int main(int argc, char** argv) {
                         journalFile.get());
     window.fromMenu = fromMenu;
 
-    platform::runHandler([&] { window.Form_Load(); });
-    form->show();
-    endSignals.listen([&ui] {
+    // Heard from here on, also while start-up waits in a box or the first-start dialog:
+    // that ends the program there, before any port opens.
+    bool ended = false;
+    endSignals.listen([&ui, &ended] {
+        ended = true;
         if (ui.onEndRequest) ui.onEndRequest();
     });
+    platform::runHandler([&] { window.Form_Load(); });
+    if (ended) return 0;  // the loop that heard it has gone; exec() would not hear it again
+    form->show();
     return QApplication::exec();
 }

@@ -2,7 +2,9 @@
 # SIGTERM in the middle of a download, with the settings marked for writing by "file
 # save": the program shuts down as if its window were closed. PORT.DAT is written, the
 # port's lock file is gone and the exit status is 0. A second signal ends it at once. A
-# signal while the PORT dialog is open is final too: the port is not opened again.
+# signal while the PORT dialog is open is final too: the port is not opened again. So is
+# one during start-up, in the restore question or the first-start PORT dialog: the program
+# ends at once, opens no port and keeps the journal.
 . "$(dirname "$0")/lib.sh"
 
 start_xvfb
@@ -56,4 +58,18 @@ wait_exit 15
 [ "$(wc -l <"$WORK/sim.err")" = "$heard" ] ||
   fail "the logger heard more after the signal: $(tail -n +$((heard + 1)) "$WORK/sim.err")"
 [ ! -e "$lock" ] || fail "lock file $lock left behind after a signal in the PORT dialog"
-echo "PASS SIGTERM during a download; a second signal; a signal in the PORT dialog"
+
+printf 'VorbixLoader journal 1\r\n1  12.345\r\n' >"$WORK/.vorbixloader.journal"
+cp "$WORK/.vorbixloader.journal" "$WORK/journal"
+for box in "$BOX" '^PORT SET$'; do
+  start_program
+  wait_window "$box" >/dev/null
+  kill -TERM "$PROGRAM"
+  wait_exit 15
+  [ "$RC" = 0 ] || fail "exit status $RC after a signal at start-up"
+  [ "$(wc -l <"$WORK/sim.err")" = "$heard" ] || fail "a port opened after a signal at start-up"
+  cmp "$WORK/journal" "$WORK/.vorbixloader.journal" || fail "the journal changed"
+  rm -f "$WORK/PORT.DAT"
+done
+[ ! -e "$WORK/PORT.DAT" ] || fail "PORT.DAT written after a signal in the first-start dialog"
+echo "PASS SIGTERM during a download; a second signal; a signal in the PORT dialog and at start-up"

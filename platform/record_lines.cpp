@@ -113,6 +113,42 @@ RecordLines::Pos RecordLines::right(Pos p) const {
     return p.line + 1 < starts_.size() ? Pos{p.line + 1, 0} : p;
 }
 
+namespace {
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
+}  // namespace
+
+RecordLines::Pos RecordLines::previousWord(Pos p) const {
+    if (p.col == 0) return p.line > 0 ? Pos{p.line - 1, line(p.line - 1).size()} : p;
+    const std::string_view l = line(p.line);
+    size_t c = p.col;
+    while (c > 0 && blank(l[c - 1])) --c;
+    while (c > 0 && !blank(l[c - 1])) --c;
+    return {p.line, c};
+}
+
+RecordLines::Pos RecordLines::nextWord(Pos p) const {
+    const std::string_view l = line(p.line);
+    if (p.col >= l.size()) return p.line + 1 < starts_.size() ? Pos{p.line + 1, 0} : p;
+    size_t c = p.col;
+    while (c < l.size() && !blank(l[c])) ++c;
+    while (c < l.size() && blank(l[c])) ++c;
+    return {p.line, c};
+}
+
+std::pair<size_t, size_t> RecordLines::wordAt(size_t n, size_t col) const {
+    const std::string_view l = line(n);
+    size_t a = std::min(col, l.size());
+    while (a < l.size() && blank(l[a])) ++a;  // in blanks: the next word
+    if (a == l.size())                        // none: the one before
+        while (a > 0 && blank(l[a - 1])) --a;
+    size_t b = a;
+    while (a > 0 && !blank(l[a - 1])) --a;
+    while (b < l.size() && !blank(l[b])) ++b;
+    return {a, b};
+}
+
 RecordLines::Pos RecordLines::onLine(size_t line, size_t col) const {
     line = std::min(line, starts_.size() - 1);
     return {line, std::min(col, this->line(line).size())};

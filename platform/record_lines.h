@@ -8,6 +8,7 @@
 #include <compare>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -45,6 +46,14 @@ class RecordLines {
     Pos left(Pos p) const;
     Pos right(Pos p) const;
     Pos onLine(size_t line, size_t col) const;
+    // Where Ctrl+Left and Ctrl+Right lead: the start of the word before or after `p`, over
+    // line ends. A word is a run of characters other than blanks, so a lap time such as
+    // 1:52.259 is one word and blanks are none.
+    Pos previousWord(Pos p) const;
+    Pos nextWord(Pos p) const;
+    // The word at column `col` of `line` as [first, second) columns: the one the column is
+    // in, else the next on the line, else the one before; empty where the line has none.
+    std::pair<size_t, size_t> wordAt(size_t line, size_t col) const;
     Pos last() const { return {starts_.size() - 1, bytes_.size() - starts_.back()}; }
 
     // Between offsets into the text, each line end counted as `lineEnd` bytes (a view may

@@ -70,6 +70,10 @@ TEST_F(RecordText, ReadsCharactersWordsAndLinesAsShown) {
         {"before", 16, QAccessible::LineBoundary, "\n", 14, 15},
         {"at", -1, QAccessible::LineBoundary, "4 last", 15, 21},
         {"after", 16, QAccessible::LineBoundary, "", -1, -1},
+        {"at", 1, QAccessible::WordBoundary, "12.345", 2, 8},  // blanks are no word
+        {"before", 3, QAccessible::WordBoundary, "1", 0, 1},
+        {"after", 3, QAccessible::WordBoundary, "2", 9, 10},
+        {"after", 17, QAccessible::WordBoundary, "", -1, -1},
     };
     for (const auto& r : rows) {
         int from = -2, to = -2;
@@ -104,6 +108,24 @@ TEST_F(RecordText, CaretAndSelectionAsTheOperatorOrAClientMovesThem) {
     EXPECT_EQ(text->selectionCount(), 0);
     text->setCursorPosition(-1);  // the end, as AT-SPI passes it
     EXPECT_EQ(text->cursorPosition(), text->characterCount());
+
+    text->setCursorPosition(0);
+    QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(text->cursorPosition(), 6);
+    QTest::keyClick(view, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view->selectedText(), "01.234");
+}
+
+// Where a screen reader's review finds the text: a point in a character's right half is
+// still that character; a line scrolled out of view has no place.
+TEST_F(RecordText, PlacesOnTheScreen) {
+    std::string many;
+    for (int i = 0; i < 500; ++i) many += "12.345\r\n";
+    Text1.setText(many);
+    const QRect first = text->characterRect(0);
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_EQ(text->offsetAtPoint(first.center() + QPoint(first.width() / 4, 0)), 0);
+    EXPECT_TRUE(text->characterRect(text->characterCount() - 2).isEmpty());
 }
 
 // What a screen reader names fields and windows by: a field by the label on its left or by

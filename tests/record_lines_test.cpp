@@ -79,6 +79,24 @@ TEST(RecordLines, InsertsAndReplacesAtCaret) {
     }
 }
 
+// Ctrl+Left and Ctrl+Right, and a screen reader's words: a lap time is one word, blanks
+// are none.
+TEST(RecordLines, WordsAreRunsOfNonBlanks) {
+    RecordLines l;
+    l.setText("001  1:52.259\r\n\r\n  x");
+    using Range = std::pair<size_t, size_t>;
+    EXPECT_EQ(l.nextWord({0, 0}), (Pos{0, 5}));
+    EXPECT_EQ(l.nextWord({0, 5}), (Pos{0, 13}));  // the line's end, then the next line
+    EXPECT_EQ(l.nextWord({0, 13}), (Pos{1, 0}));
+    EXPECT_EQ(l.previousWord({0, 13}), (Pos{0, 5}));
+    EXPECT_EQ(l.previousWord({2, 0}), (Pos{1, 0}));
+    EXPECT_EQ(l.previousWord({0, 0}), (Pos{0, 0}));
+    EXPECT_EQ(l.wordAt(0, 7), (Range{5, 13}));
+    EXPECT_EQ(l.wordAt(0, 3), (Range{5, 13}));  // in blanks: the next
+    EXPECT_EQ(l.wordAt(2, 0), (Range{2, 3}));
+    EXPECT_EQ(l.wordAt(1, 0), (Range{0, 0}));
+}
+
 TEST(RecordLines, ChangedFromTheFirstLineTouched) {
     RecordLines r;
     r.setText("1\r\n2\r\n3\r\n");

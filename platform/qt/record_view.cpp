@@ -166,8 +166,8 @@ void RecordView::showCaret() {
         v->setValue(line);
     else if (line >= v->value() + rows)
         v->setValue(line - rows + 1);
-    const int x = Margin + fm.horizontalAdvance(decodeBytes(
-                               lines_.line(caret.line).substr(0, caret.col)));
+    const int x =
+        Margin + fm.horizontalAdvance(decodeBytes(lines_.line(caret.line).substr(0, caret.col)));
     QScrollBar* h = horizontalScrollBar();
     if (x < h->value() + Margin)
         h->setValue(x - Margin);
@@ -285,7 +285,7 @@ void RecordView::focusOutEvent(QFocusEvent* e) {
     viewport()->update();
 }
 
-RecordView::Pos RecordView::hit(QPoint pt) const {
+RecordView::Pos RecordView::hit(QPoint pt, bool under) const {
     const QFontMetrics fm(font());
     const int row = pt.y() < 0 ? -1 : pt.y() / std::max(1, fm.lineSpacing());
     const long line = std::clamp<long>(verticalScrollBar()->value() + row, 0,
@@ -296,7 +296,7 @@ RecordView::Pos RecordView::hit(QPoint pt) const {
     qsizetype col = 0;
     for (; col < text.size(); ++col) {
         const int w = fm.horizontalAdvance(text[col]);
-        if (x < at + w / 2) break;
+        if (x < at + (under ? w : w / 2)) break;
         at += w;
     }
     return {static_cast<size_t>(line), static_cast<size_t>(col)};
@@ -351,6 +351,9 @@ void RecordView::keyPressEvent(QKeyEvent* e) {
         Pos to;
     };
     const Move moves[] = {
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord,
+         lines_.previousWord(c)},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, lines_.nextWord(c)},
         {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, left},
         {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, right},
         {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine,

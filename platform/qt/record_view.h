@@ -66,7 +66,8 @@ class RecordView : public QAbstractScrollArea {
     void noteTextChange(bool appending);
     void tellTextChanges(bool now = false);
 
-    Pos hit(QPoint p) const;
+    // The caret position nearest to `p`, or (`under`) that of the character under it.
+    Pos hit(QPoint p, bool under = false) const;
     // Moves the caret as the operator did; the selection follows unless `extend`.
     void moveCaret(Pos to, bool extend);
     void copy() const;

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QScrollBar>
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "platform/qt/byte_codec.h"
@@ -99,18 +100,21 @@ class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInt
 
     QString textAtOffset(int at, QAccessible::TextBoundaryType b, int* from,
                          int* to) const override {
+        if (b == QAccessible::WordBoundary) return word(at, 0, from, to);
         return around(at, from, to, [&](const Excerpt& e, int o, int* f, int* t) {
             return e.textAtOffset(o, b, f, t);
         });
     }
     QString textBeforeOffset(int at, QAccessible::TextBoundaryType b, int* from,
                              int* to) const override {
+        if (b == QAccessible::WordBoundary) return word(at, -1, from, to);
         return around(at, from, to, [&](const Excerpt& e, int o, int* f, int* t) {
             return e.textBeforeOffset(o, b, f, t);
         });
     }
     QString textAfterOffset(int at, QAccessible::TextBoundaryType b, int* from,
                             int* to) const override {
+        if (b == QAccessible::WordBoundary) return word(at, 1, from, to);
         return around(at, from, to, [&](const Excerpt& e, int o, int* f, int* t) {
             return e.textAfterOffset(o, b, f, t);
         });
@@ -121,6 +125,8 @@ class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInt
         const QFontMetrics fm(v_->font());
         const QString line = decodeBytes(v_->lines_.line(p.line));
         const int row = static_cast<int>(p.line) - v_->verticalScrollBar()->value();
+        // A line out of view has no place on the screen, which shows other controls there.
+        if (row < 0 || (row + 1) * fm.lineSpacing() > v_->viewport()->height()) return {};
         const int x = 4 - v_->horizontalScrollBar()->value() +
                       fm.horizontalAdvance(line.left(static_cast<qsizetype>(p.col)));
         const QChar c = p.col < static_cast<size_t>(line.size()) ? line[p.col] : QChar(u' ');
@@ -128,7 +134,8 @@ class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInt
         return {v_->viewport()->mapToGlobal(local.topLeft()), local.size()};
     }
     int offsetAtPoint(const QPoint& global) const override {
-        return static_cast<int>(v_->charOffset(v_->hit(v_->viewport()->mapFromGlobal(global))));
+        return static_cast<int>(
+            v_->charOffset(v_->hit(v_->viewport()->mapFromGlobal(global), true)));
     }
     void scrollToSubstring(int from, int) override {
         v_->verticalScrollBar()->setValue(static_cast<int>(pos(from).line));
@@ -149,6 +156,30 @@ class RecordViewAccessible : public QAccessibleWidget, public QAccessibleTextInt
     std::pair<size_t, size_t> range(int from, int to) const {
         const size_t a = offset(from), b = offset(to);
         return {std::min(a, b), std::max(a, b)};
+    }
+
+    // The word at `at` (step 0), or the one before (-1) or after (1) it: RecordLines' words,
+    // so a lap time is one word and blanks are none.
+    QString word(int at, int step, int* from, int* to) const {
+        const RecordLines& l = v_->lines_;
+        RecordLines::Pos p = pos(at);
+        auto [a, b] = l.wordAt(p.line, p.col);
+        const RecordLines::Pos first{p.line, a}, end{p.line, b};
+        for (RecordLines::Pos s = step < 0 ? first : end; step != 0;) {
+            const RecordLines::Pos q = step < 0 ? l.previousWord(s) : l.nextWord(s);
+            if (q == s) {  // no word there
+                *from = *to = -1;
+                return {};
+            }
+            s = p = q;
+            std::tie(a, b) = l.wordAt(p.line, p.col);
+            if (a < b && (step < 0 ? RecordLines::Pos{p.line, b} <= first
+                                   : RecordLines::Pos{p.line, a} >= end))
+                break;
+        }
+        *from = static_cast<int>(v_->charOffset({p.line, a}));
+        *to = static_cast<int>(v_->charOffset({p.line, b}));
+        return v_->shownText(static_cast<size_t>(*from), static_cast<size_t>(*to));
     }
 
     template <class F>

@@ -231,8 +231,8 @@ void RecordView::key(WPARAM vk) {
     const size_t page = static_cast<size_t>(rows());
     Pos to;
     switch (vk) {
-        case VK_LEFT: to = lines_.left(c); break;
-        case VK_RIGHT: to = lines_.right(c); break;
+        case VK_LEFT: to = ctrl ? lines_.previousWord(c) : lines_.left(c); break;
+        case VK_RIGHT: to = ctrl ? lines_.nextWord(c) : lines_.right(c); break;
         case VK_UP: to = lines_.onLine(c.line > 0 ? c.line - 1 : 0, c.col); break;
         case VK_DOWN: to = lines_.onLine(c.line + 1, c.col); break;
         case VK_PRIOR: to = lines_.onLine(c.line > page ? c.line - page : 0, c.col); break;

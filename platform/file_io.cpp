@@ -36,6 +36,9 @@ std::optional<std::string> readWhole(const std::string& path, int64_t limit) {
 }
 
 Held holdFree(const std::string& name) {
+    // The first thing a program does in its folder: clear what a killed one left there.
+    const auto slash = name.find_last_of("/\\");
+    removeLeftovers(slash == std::string::npos ? "." : name.substr(0, slash));
     // Another program may take a free name between the look and the creation: then look
     // again.
     for (int attempt = 0;; ++attempt) {

@@ -63,6 +63,9 @@ Handle createNew(const std::string& path);
 bool hold(Handle h);
 // Whether the open file is still the one at `path` (not replaced or removed meanwhile).
 bool isAt(Handle h, const std::string& path);
+// Removes the temporary files createOutput made in `dir` that a killed program left: only
+// names of its pattern, only regular files of this user's that no live program writes.
+void removeLeftovers(const std::string& dir);
 // Empties the open file, durably.
 void empty(Handle h, const std::string& what);
 

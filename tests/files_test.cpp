@@ -10,6 +10,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/journal_file.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -56,6 +57,23 @@ TEST(Files, SavingOverALinkKeepsItWithTheUmasksModeAndAPipeDoesNotHang) {
     ASSERT_EQ(::mkfifo("pipe.txt", 0600), 0);
     EXPECT_THROW(files.openInput(2, "pipe.txt"), platform::RuntimeError);
     EXPECT_FALSE(files.isOpen(2));
+}
+
+// At start (when it takes its journal) a program removes the temporary files of a killed
+// one: not a link of that pattern, nor another name, nor one a live program still writes.
+TEST(Files, AStartRemovesOnlyTheTemporaryFilesAKillLeft) {
+    support::ScratchDir dir;
+    std::ofstream(".vorbixloader-aaaaaa") << "left by a kill";
+    std::ofstream(".vorbixloader-aaaaaaa") << "another name";
+    std::ofstream("victim") << "theirs";
+    fs::create_symlink("victim", ".vorbixloader-bbbbbb");
+    platform::io::Output live = platform::io::createOutput("saving.txt");
+    platform::systemJournalFile(".vorbixloader.journal")->read(1);
+    EXPECT_FALSE(fs::exists(".vorbixloader-aaaaaa"));
+    EXPECT_TRUE(fs::exists(".vorbixloader-aaaaaaa"));
+    EXPECT_TRUE(fs::is_symlink(".vorbixloader-bbbbbb"));
+    EXPECT_TRUE(fs::exists(live.temp));
+    platform::io::close(live.handle);
 }
 
 // The name is the longest ext4 takes (255 bytes): the temporary file's must not grow from it.

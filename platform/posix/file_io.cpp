@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -76,6 +77,34 @@ bool isAt(Handle h, const std::string& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+void removeLeftovers(const std::string& dir) {
+    const int at = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (at < 0) return;
+    DIR* d = ::fdopendir(at);
+    if (!d) {
+        ::close(at);
+        return;
+    }
+    const std::string prefix = ".vorbixloader-";  // createOutput's, and six characters
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) continue;
+        const int fd = ::openat(at, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat open {
+        }, named{};
+        // Only a regular file of this user's that no live program is writing, and still
+        // the one at the name.
+        if (::fstat(fd, &open) == 0 && S_ISREG(open.st_mode) && open.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(at, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_ino == open.st_ino && named.st_dev == open.st_dev)
+            ::unlinkat(at, e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(d);
+}
+
 void empty(Handle h, const std::string& what) {
     if (::ftruncate(static_cast<int>(h), 0) != 0) throw fromErrno(errno, what);
     flush(h, what);
@@ -110,6 +139,7 @@ Output createOutput(const std::string& name, Links links) {
     // A fresh name, made exclusively (O_EXCL): never a file someone else put there.
     int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (fd < 0) throw fromErrno(errno, name);
+    ::flock(fd, LOCK_EX | LOCK_NB);  // in use: removeLeftovers() passes it by
     // The mode the umask gives, as for any new file: never one copied from a file already
     // there (another user's, say, with set-id bits).
     mode_t mask = ::umask(0);

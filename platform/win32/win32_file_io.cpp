@@ -134,6 +134,21 @@ bool isAt(Handle, const std::string&) {
     return true;
 }
 
+void removeLeftovers(const std::string& dir) {
+    const std::string folder = dir.empty() || dir == "." ? std::string() : dir + "\\";
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW(win32::widePath(folder + "~vorbixloader.*.tmp").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        // A live program's is open without sharing and stays; links and folders are not
+        // the program's.
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        DeleteFileW(win32::widePath(folder + win32::narrow(found.cFileName)).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
 void empty(Handle h, const std::string& what) {
     if (!SetFilePointerEx(handle(h), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
         !SetEndOfFile(handle(h)))

@@ -96,6 +96,57 @@ TEST_F(Journalled, EachRecordIsKeptBeforeItsOkAndForcedToDiskAtLeastOnceASecond)
     EXPECT_EQ(jf.synced, H + "a\r\n");
 }
 
+// A power cut at any moment of a download: the journal's writes and syncs are recorded,
+// and the program restarts on each file the disk may hold then (what the last sync left,
+// with any part of the record written after it). It offers back whole records only, the
+// first ones in order, and every lap answered "OK" more than a sync interval before.
+TEST(JournalCrash, EachCutRestoresWholeRecordsAndEveryLapOlderThanASyncInterval) {
+    struct Recorder : fake::JournalFile {
+        fake::Log ignored;
+        const fake::Clock* clock = nullptr;
+        std::vector<std::pair<int64_t, std::string>> disk;  // when a sync returned, what it left
+        Recorder() : fake::JournalFile(&ignored) {}
+        void start(std::string_view head, std::string_view rest) override {
+            fake::JournalFile::start(head, rest);
+            disk.emplace_back(clock->ms, synced);
+        }
+        void sync() override {
+            fake::JournalFile::sync();
+            disk.emplace_back(clock->ms, synced);
+        }
+        void startSync() override { sync(); }  // returns within the interval
+    } file;
+    Loader r(&file);
+    file.clock = &r.clock;
+    std::vector<std::pair<int64_t, std::string>> answered;  // when, the text up to that lap
+    r.start();
+    for (int i = 0; i < 30; ++i) {
+        r.clock.ms += 170;
+        r.comm.receive(lap(std::to_string(i * 37) + " 1:02.3" + std::string(i % 4, '4')));
+        answered.emplace_back(r.clock.ms, r.text.value);
+    }
+    r.end();
+    ASSERT_EQ(file.disk.back().second, H + r.text.value);
+    for (size_t k = 0; k < file.disk.size(); ++k) {
+        const auto& [synced, bytes] = file.disk[k];
+        // Cut any time before the next sync returns, inside the record written after it.
+        const int64_t cut = k + 1 < file.disk.size() ? file.disk[k + 1].first : synced;
+        const std::string all = H + r.text.value;
+        const size_t next = std::min(all.find("\r\n", bytes.size()) + 2, all.size());
+        for (size_t end = bytes.size(); end <= next; ++end) {
+            Loader again;
+            again.jf.bytes = all.substr(0, end);
+            again.vl.Form_Load();
+            const std::string& back = again.text.value;
+            EXPECT_TRUE(back.empty() || back.ends_with("\r\n")) << end;
+            EXPECT_EQ(r.text.value.rfind(back, 0), 0u) << end;
+            for (const auto& [when, text] : answered) {
+                if (when < cut - Journal::SyncEveryMs) EXPECT_GE(back.size(), text.size()) << end;
+            }
+        }
+    }
+}
+
 // After a download, what an end the operator did not choose (a signal, a log-out) leaves.
 // A save removing the journal and a closed window leaving none are the crash journal
 // end-to-end test's.

@@ -1,5 +1,7 @@
 #include "main_window/main_form.h"
 
+#include "main_window/vorbix_loader.h"
+
 using platform::control;
 using platform::Kind;
 
@@ -21,7 +23,7 @@ const platform::FormTable& mainFormTable() {
             control("Text1", Kind::RecordText, "", {120, 720, 10095, 5655}, 0),
             control("Timer1", Kind::Timer, "", {}),
         };
-        s.controls.back().interval = 100;
+        s.controls.back().interval = VorbixLoader::WatchdogTickMs;
         return s;
     }();
     return table;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "download/frame_check.h"
 #include "main_window/journal.h"
 #include "platform/clock.h"
 #include "platform/comm_port.h"
@@ -79,8 +80,12 @@ class VorbixLoader {
                             platform::Buttons buttons = platform::Buttons::Ok);
 
     // Download (download/).
+    // The watchdog: Timer1 ticks every WatchdogTickMs, and a download that hears nothing
+    // for TimeoutReload ticks (six seconds) ends with time over.
+    static constexpr int WatchdogTickMs = 100;
     static constexpr int16_t TimeoutReload = 60;
-    static constexpr size_t RxLineLimit = 260;
+    // One byte more than the longest frame, so that a line cut at the limit never passes.
+    static constexpr size_t RxLineLimit = frame::MaxLine + 1;
     void down_load_Click();
     void MSComm1_OnComm();
     void Timer1_Timer();

@@ -24,14 +24,4 @@ char16_t byteChar(unsigned char b) {
     return char16_t(b);
 }
 
-int charByte(char16_t c) {
-    if (c < 0x80) return c;  // typed or pasted as such
-    if (c >= 0xA0 && c <= 0xFF) return c;
-    if (c >= PictureBase && c < PictureBase + 0x20) return c - PictureBase;
-    if (c == DeletePicture) return 0x7F;
-    for (int i = 0; i < 32; ++i)
-        if (HighTable[i] == c) return 0x80 + i;
-    return -1;
-}
-
 }  // namespace platform

@@ -10,7 +10,4 @@ namespace platform {
 // as its Unicode control picture.
 char16_t byteChar(unsigned char b);
 
-// The byte character `c` shows, or -1 when it shows none; ASCII is itself.
-int charByte(char16_t c);
-
 }  // namespace platform

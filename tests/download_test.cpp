@@ -21,7 +21,8 @@ struct Download : ::testing::Test, fake::Program {
     bool all(bool busy) {
         for (auto* n : {"PORT_SET", "down_load", "FILE_SAVE", "FILE_LOAD"})
             if (form.fbutton(n).enabled() == busy) return false;
-        return form.checkBox("AND_CLR").enabled() != busy && form.pointer == (busy ? 11 : 0);
+        return form.checkBox("AND_CLR").enabled() != busy &&
+               form.pointer == (busy ? platform::PointerHourglass : platform::PointerDefault);
     }
     bool busy() { return all(true); }
     bool idle() { return all(false); }

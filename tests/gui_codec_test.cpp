@@ -1,5 +1,5 @@
-// Record text shown one character per byte: which character each byte shows as. That every
-// byte string comes back whole is the byte codec fuzz target's check.
+// Record text shown one character per byte: which character each byte shows as. That any
+// byte string shows its lines and no others is the byte codec fuzz target's check.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,12 +18,8 @@ TEST(ByteCodec, OnlyCrLfBreaksALineAndOtherBytesShowAsTheirCharacters) {
         {"\x80\x85\x9f\xa0\xe4\xff", u"\u20AC\u2026\u0178\u00A0\u00E4\u00FF"},
         {"\x81\x8d\x8f\x90\x9d", u"\u0081\u008D\u008F\u0090\u009D"},  // unassigned in 1252
     };
-    for (const auto& [bytes, shown] : cases) {
+    for (const auto& [bytes, shown] : cases)
         EXPECT_EQ(decodeBytes(bytes), QString::fromStdU16String(shown)) << bytes;
-        EXPECT_EQ(encodeText(QString::fromStdU16String(shown)), bytes);
-    }
-    // A text document's paragraph end is a line end; characters with no byte become '?'.
-    EXPECT_EQ(encodeText(QString::fromStdU16String(u"a\u2029\u65E5\u0080")), "a\r\n??");
     // Names are UTF-8 when they are valid UTF-8, the record code page otherwise.
     for (const char* name : {"L\xc3\xa4ufe", "L\xe4ufe"})
         EXPECT_EQ(decodeUiText(name), QString::fromStdU16String(u"L\u00E4ufe"));

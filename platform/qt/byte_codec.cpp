@@ -6,12 +6,6 @@
 
 namespace platform::qt {
 
-namespace {
-
-constexpr char16_t ParagraphSeparator = 0x2029;
-
-}  // namespace
-
 QString decodeBytes(std::string_view bytes) {
     QString out;
     out.reserve(static_cast<qsizetype>(bytes.size()));
@@ -23,21 +17,6 @@ QString decodeBytes(std::string_view bytes) {
         } else {
             out += QChar(byteChar(b));
         }
-    }
-    return out;
-}
-
-std::string encodeText(const QString& text) {
-    std::string out;
-    out.reserve(static_cast<size_t>(text.size()) + 64);
-    for (QChar qc : text) {
-        const char16_t c = qc.unicode();
-        if (c == u'\n' || c == ParagraphSeparator) {
-            out += "\r\n";
-            continue;
-        }
-        const int b = charByte(c);
-        out += static_cast<char>(b < 0 ? '?' : b);
     }
     return out;
 }

@@ -13,10 +13,6 @@ namespace platform::qt {
 // 0x80-0xFF are read as Windows-1252, whose unassigned bytes keep their C1 code points.
 QString decodeBytes(std::string_view bytes);
 
-// The inverse of decodeBytes. '\n' and U+2029 (a text document's paragraph end) become
-// CR LF; characters with no byte become '?'.
-std::string encodeText(const QString& text);
-
 // Short texts (captions, messages, names typed by the operator) are often paths, which are
 // UTF-8 here: valid UTF-8 is read as such, anything else through decodeBytes.
 QString decodeUiText(std::string_view bytes);

@@ -1,7 +1,7 @@
 // The record text's widget. It shows the record lines (platform/record_lines.h) and paints
-// only the lines in view, one character per byte through the byte codec. A rich text
-// widget keeps a text block and its layout per line, several hundred bytes each; a day's
-// records here cost little more than their bytes, and a file of them is shown at once.
+// only the lines in view, one character per byte through the byte codec, so a day's
+// records cost little more than their bytes and a file of them shows at once (a rich text
+// widget would keep a text block and its layout, several hundred bytes, per line).
 // Locked against typing; the operator places the caret, selects, copies and scrolls.
 // Screen readers read it through record_view_accessible.cpp.
 #pragma once

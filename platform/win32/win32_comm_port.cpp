@@ -43,7 +43,7 @@
 //   the failing read are not trusted.
 // - Output is one overlapped WriteFile, waited for at once (the write time-out bounds
 //   it), on the one event the drain reads also use: under Wine an event made and closed
-//   per write cost two server calls, a completion-port entry asked for one more.
+//   per write costs two server calls more, and a completion-port entry one more.
 #include "platform/win32/win32_comm_port.h"
 
 #include <algorithm>

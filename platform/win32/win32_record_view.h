@@ -1,8 +1,8 @@
 // The record text's window on Win32: the record lines (platform/record_lines.h) drawn by
-// us, only the lines in view, one character per byte on a fixed grid. A multi-line EDIT
-// took tens of milliseconds to add a line, so a download waited for its record text; here
-// an added line costs its bytes. Locked against typing; the operator places the caret, selects,
-// copies (Ctrl+C or its menu) and scrolls.
+// us, only the lines in view, one character per byte on a fixed grid. An added line costs
+// its bytes, where a multi-line EDIT takes tens of milliseconds per line under Wine and
+// would hold up a download. Locked against typing; the operator places the caret,
+// selects, copies (Ctrl+C or its menu) and scrolls.
 #pragma once
 
 #include <windows.h>

@@ -187,9 +187,9 @@ void walkTabs(QtForm& form, const platform::FormTable& table) {
     EXPECT_EQ(QApplication::focusWidget(), stops.begin()->second) << table.caption;
 }
 
-// The main window's walk: MainWindow.LaidOutAsItsTableSaysAndTabbedFromTheRecordText.
-TEST(Keyboard, TabWalksEachDialogInTheOrderOfItsTable) {
-    for (const platform::FormTable* table : {&port_setei::formTable(), &File_Form::formTable()}) {
+TEST(Keyboard, TabWalksEachWindowInTheOrderOfItsTable) {
+    for (const platform::FormTable* table :
+         {&VorbixLoader::formTable(), &port_setei::formTable(), &File_Form::formTable()}) {
         QtForm form(*table);
         if (table == &port_setei::formTable()) form.option("com_no", 4).setValue(true);
         walkTabs(form, *table);

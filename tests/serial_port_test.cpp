@@ -236,52 +236,6 @@ TEST_F(SerialPort, LowLatencyIsAskedForWhileOpenAndTheFlagsFoundComeBack) {
     EXPECT_EQ(driver.set_, (std::vector<int>{Other | Low, Other}));
 }
 
-// A real UART, where there is one the test may open: not the system console, whose line
-// settings are the system's, unless VL_TEST_UART names it (e.g. /dev/ttyS0).
-TEST(RealUart, HoldsLowLatencyWhileOpenAndGetsItsFlagsBack) {
-    std::string dev;
-    if (const char* named = std::getenv("VL_TEST_UART")) dev = named;
-    std::string console;
-    std::ifstream("/sys/class/tty/console/active") >> console;
-    std::error_code ec;
-    for (fs::directory_iterator it("/sys/class/tty", ec), end; dev.empty() && !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        int type = 0;
-        if (name.rfind("ttyS", 0) == 0 && name != console &&
-            std::ifstream(it->path() / "type") >> type && type != PORT_UNKNOWN)
-            dev = "/dev/" + name;
-    }
-    const int fd = dev.empty() ? -1 : ::open(dev.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) GTEST_SKIP() << "no real UART this test may open";
-    termios line{};
-    ::tcgetattr(fd, &line);
-    const auto flags = [fd] {
-        serial_struct s{};
-        return ::ioctl(fd, TIOCGSERIAL, &s) == 0 ? s.flags : -1;
-    };
-    const int before = flags();
-    fs::remove("COM8");
-    fs::create_symlink(dev, "COM8");
-    TermiosCommPort port;
-    port.setLockDirectories({"."});
-    port.setCommPort(8);
-    try {
-        port.setPortOpen(true);
-    } catch (const RuntimeError& e) {
-        ::close(fd);
-        GTEST_SKIP() << e.description();
-    }
-    const int held = flags();
-    port.setPortOpen(false);
-    const int after = flags();
-    ::tcsetattr(fd, TCSANOW, &line);
-    ::close(fd);
-    std::printf("%s flags: before %#x, held %#x, after %#x\n", dev.c_str(), before, held, after);
-    EXPECT_NE(held & ASYNC_LOW_LATENCY, 0);
-    EXPECT_EQ(after, before);
-}
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

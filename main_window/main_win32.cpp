@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/journal_file.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_comm_port.h"
 #include "platform/win32/win32_ui.h"
 
 namespace {
@@ -97,12 +98,12 @@ int main(int argc, char** argv) {
         [&ui](int number, const std::string& description) { ui.reportError(number, description); });
 
     auto form = ui.createForm(VorbixLoader::formTable());
-    auto comm = platform::win32::createCommPort();
+    platform::win32::Win32CommPort comm;
     platform::Files files;
     platform::SystemClock clock;
     // Beside PORT.DAT, in the working directory.
     auto journalFile = platform::systemJournalFile(Journal::FileName);
-    VorbixLoader window(ui, *form, *comm, files, platform::systemFileSystem(), clock,
+    VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock,
                         journalFile.get());
     window.fromMenu = fromMenu;
 

@@ -19,7 +19,7 @@
 //   and it marks the line it belongs to. Otherwise a receive event follows while at
 //   least RThreshold bytes are unread; a handler that reads nothing ends the round.
 // - Notifier on and off (watch()): off while the buffer is full, on again once input()
-//   has made room. While the port's handler runs (notifierDepth_ > 0) it may run a nested
+//   has made room. While the port's handler runs (handlerDepth_ > 0) it may run a nested
 //   event loop (a modal box); a wake-up inside it only switches the notifier off, so
 //   nothing of the port runs re-entered, and the outer wake-up switches it on as it ends.
 // - Generations: opening and closing each start a new generation. A handler may close or
@@ -53,6 +53,7 @@
 #include "platform/error.h"
 #include "platform/fatal.h"
 #include "platform/log.h"
+#include "platform/posix/errno_error.h"
 #include "platform/posix/speeds.h"
 #include "platform/posix/uucp_lock.h"
 #include "platform/serial/settings_text.h"
@@ -184,7 +185,7 @@ void TermiosCommPort::close() {
     if (!portOpen()) return;
     notifier_->setEnabled(false);
     // Inside the notifier's own activation it must outlive the call that is running.
-    if (notifierDepth_ > 0)
+    if (handlerDepth_ > 0)
         notifier_.release()->deleteLater();
     else
         notifier_.reset();
@@ -200,7 +201,7 @@ void TermiosCommPort::close() {
 
 void TermiosCommPort::onReadable() {
     if (!notifier_) return;
-    if (notifierDepth_ > 0) {
+    if (handlerDepth_ > 0) {
         // A handler runs a nested event loop (a modal box): nothing of this port may run
         // inside it, so the notifier stays off until the handler returns and the bytes
         // wait in the kernel. Only then: switching it costs more than a byte's delivery.
@@ -208,7 +209,7 @@ void TermiosCommPort::onReadable() {
         return;
     }
     const uint64_t generation = generation_;
-    ++notifierDepth_;
+    ++handlerDepth_;
     const bool gone = readAvailable();
     queue_.deliver(rThreshold_, event_, onComm, generation_);
     if (gone && generation == generation_) {
@@ -217,7 +218,7 @@ void TermiosCommPort::onReadable() {
         event_ = comm::EvHangUp;
         runHandler(onComm);
     }
-    --notifierDepth_;
+    --handlerDepth_;
     // Also a port reopened by the handler: its events waited for this one to end.
     watch();
 }
@@ -225,7 +226,7 @@ void TermiosCommPort::onReadable() {
 void TermiosCommPort::watch() {
     // A full buffer leaves the bytes with the driver, which holds them and throttles the
     // sender; watching the descriptor meanwhile would only spin.
-    if (notifier_ && notifierDepth_ == 0) notifier_->setEnabled(queue_.room() > 0);
+    if (notifier_ && handlerDepth_ == 0) notifier_->setEnabled(queue_.room() > 0);
 }
 
 bool TermiosCommPort::readAvailable() {

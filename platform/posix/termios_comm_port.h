@@ -74,7 +74,7 @@ class TermiosCommPort : public serial::CommPortBase {
     std::string lockFile_;
     std::vector<std::string> lockDirs_{"/run/lock", "/var/lock"};
     std::unique_ptr<QSocketNotifier> notifier_;
-    int notifierDepth_ = 0;    // > 0 while running inside the notifier's activation
+    int handlerDepth_ = 0;     // > 0 while running inside the notifier's activation
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
 
     const SerialDriver* driver_;

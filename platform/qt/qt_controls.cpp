@@ -30,90 +30,91 @@ Control::~Control() {
 
 // --- Button
 
-QtButton::QtButton(QPushButton* w) : Control(w), w_(w) {
+ButtonControl::ButtonControl(QPushButton* w) : Control(w), w_(w) {
     w_->setAutoDefault(false);
     w_->setDefault(false);
     connections_.push_back(
         QObject::connect(w_, &QPushButton::clicked, [this] { raiseEvent(onClick); }));
 }
 
-void QtButton::setEnabled(bool on) {
+void ButtonControl::setEnabled(bool on) {
     w_->setEnabled(on);
 }
 
-bool QtButton::enabled() const {
+bool ButtonControl::enabled() const {
     return w_->isEnabled();
 }
 
 // --- CheckBox
 
-QtCheckBox::QtCheckBox(QCheckBox* w) : Control(w), w_(w) {}
+CheckBoxControl::CheckBoxControl(QCheckBox* w) : Control(w), w_(w) {}
 
-void QtCheckBox::setEnabled(bool on) {
+void CheckBoxControl::setEnabled(bool on) {
     w_->setEnabled(on);
 }
 
-bool QtCheckBox::enabled() const {
+bool CheckBoxControl::enabled() const {
     return w_->isEnabled();
 }
 
-int QtCheckBox::value() const {
+int CheckBoxControl::value() const {
     return w_->isChecked() ? 1 : 0;
 }
 
-void QtCheckBox::setValue(int v) {
+void CheckBoxControl::setValue(int v) {
     w_->setChecked(v != 0);
 }
 
 // --- Label
 
-QtLabel::QtLabel(QLabel* w) : Control(w), w_(w) {
+LabelControl::LabelControl(QLabel* w) : Control(w), w_(w) {
     w_->setTextFormat(Qt::PlainText);
     w_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     w_->setWordWrap(true);
 }
 
-void QtLabel::setCaption(const std::string& s) {
+void LabelControl::setCaption(const std::string& s) {
     caption_ = s;
     w_->setText(decodeUiText(s));
 }
 
 // --- One-line text box
 
-QtLineText::QtLineText(QLineEdit* w) : Control(w), w_(w) {}
+LineTextControl::LineTextControl(QLineEdit* w) : Control(w), w_(w) {}
 
-std::string QtLineText::text() const {
+std::string LineTextControl::text() const {
     return encodeUiText(w_->text());
 }
 
-void QtLineText::setText(const std::string& s) {
+void LineTextControl::setText(const std::string& s) {
     w_->setText(decodeUiText(s));
     w_->setCursorPosition(0);
 }
 
-void QtLineText::setSelText(const std::string& s) {
+void LineTextControl::setSelText(const std::string& s) {
     w_->insert(decodeUiText(s));
 }
 
 // --- Record text
 
-QtRecordText::QtRecordText(RecordView* w) : Control(w), w_(w) {}
+RecordTextControl::RecordTextControl(RecordView* w) : Control(w), w_(w) {}
 
-std::string QtRecordText::text() const {
+std::string RecordTextControl::text() const {
     return w_->text();
 }
 
-void QtRecordText::setText(const std::string& s) {
+void RecordTextControl::setText(const std::string& s) {
     w_->setText(s);
 }
 
-void QtRecordText::setSelText(const std::string& s) {
+void RecordTextControl::setSelText(const std::string& s) {
     w_->replaceSelection(s);
 }
 
 // --- Option button
 
-QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), group_(group) {
+OptionControl::OptionControl(QRadioButton* w, QButtonGroup* group)
+    : Control(w), w_(w), group_(group) {
     // Tab enters the group at its chosen option (at its first while none is chosen); the
     // arrow keys move on from there.
     auto oneTabStop = [this] {
@@ -136,7 +137,7 @@ QtOption::QtOption(QRadioButton* w, QButtonGroup* group) : Control(w), w_(w), gr
         }));
 }
 
-int QtOption::popupMenu(const std::vector<std::string>& items, int checked) {
+int OptionControl::popupMenu(const std::vector<std::string>& items, int checked) {
     QMenu menu(w_);
     auto* one = new QActionGroup(&menu);  // one device per port: shown as radio marks
     QAction* active = nullptr;
@@ -153,7 +154,7 @@ int QtOption::popupMenu(const std::vector<std::string>& items, int checked) {
     return chosen ? chosen->data().toInt() : -1;
 }
 
-void QtOption::setValue(bool on) {
+void OptionControl::setValue(bool on) {
     if (on) {
         w_->setChecked(true);
     } else if (w_->isChecked()) {
@@ -164,17 +165,18 @@ void QtOption::setValue(bool on) {
     }
 }
 
-bool QtOption::value() const {
+bool OptionControl::value() const {
     return w_->isChecked();
 }
 
-void QtOption::setToolTip(const std::string& tip) {
+void OptionControl::setToolTip(const std::string& tip) {
     w_->setToolTip(decodeUiText(tip));
 }
 
 // --- Combo box
 
-QtCombo::QtCombo(QComboBox* w, const std::vector<std::string>& items, const std::string& text)
+ComboControl::ComboControl(QComboBox* w, const std::vector<std::string>& items,
+                           const std::string& text)
     : Control(w), w_(w) {
     // Connections made before QComboBox's own run first and those made after run last:
     // they bracket its handling of typed text, which may raise activated() when the text
@@ -197,11 +199,11 @@ QtCombo::QtCombo(QComboBox* w, const std::vector<std::string>& items, const std:
     }));
 }
 
-std::string QtCombo::text() const {
+std::string ComboControl::text() const {
     return encodeUiText(w_->currentText());
 }
 
-void QtCombo::setText(const std::string& s) {
+void ComboControl::setText(const std::string& s) {
     const QString t = decodeUiText(s);
     // Keep the list's current item in step, so the list opens on the item shown.
     const int i = w_->findText(t, Qt::MatchExactly);
@@ -211,7 +213,7 @@ void QtCombo::setText(const std::string& s) {
 
 // --- Timer
 
-QtTimer::QtTimer(QTimer* t, int intervalMs) : t_(t) {
+TimerControl::TimerControl(QTimer* t, int intervalMs) : t_(t) {
     t_->setInterval(intervalMs);
     t_->setSingleShot(false);
     connections_.push_back(QObject::connect(t_, &QTimer::timeout, [this] {
@@ -224,14 +226,14 @@ QtTimer::QtTimer(QTimer* t, int intervalMs) : t_(t) {
     }));
 }
 
-void QtTimer::setEnabled(bool on) {
+void TimerControl::setEnabled(bool on) {
     if (!on)
         t_->stop();
     else if (!t_->isActive())
         t_->start();
 }
 
-bool QtTimer::enabled() const {
+bool TimerControl::enabled() const {
     return t_->isActive();
 }
 

@@ -43,9 +43,9 @@ class Control {
     QWidget* widget_;
 };
 
-class QtButton : public Button, public Control {
+class ButtonControl : public Button, public Control {
   public:
-    explicit QtButton(QPushButton* w);
+    explicit ButtonControl(QPushButton* w);
     void setEnabled(bool on) override;
     bool enabled() const override;
 
@@ -53,9 +53,9 @@ class QtButton : public Button, public Control {
     QPushButton* w_;
 };
 
-class QtCheckBox : public CheckBox, public Control {
+class CheckBoxControl : public CheckBox, public Control {
   public:
-    explicit QtCheckBox(QCheckBox* w);
+    explicit CheckBoxControl(QCheckBox* w);
     void setEnabled(bool on) override;
     bool enabled() const override;
     int value() const override;
@@ -65,9 +65,9 @@ class QtCheckBox : public CheckBox, public Control {
     QCheckBox* w_;
 };
 
-class QtLabel : public Label, public Control {
+class LabelControl : public Label, public Control {
   public:
-    explicit QtLabel(QLabel* w);
+    explicit LabelControl(QLabel* w);
     void setCaption(const std::string& s) override;
     std::string caption() const override { return caption_; }
 
@@ -77,9 +77,9 @@ class QtLabel : public Label, public Control {
 };
 
 // One-line text box.
-class QtLineText : public TextBox, public Control {
+class LineTextControl : public TextBox, public Control {
   public:
-    explicit QtLineText(QLineEdit* w);
+    explicit LineTextControl(QLineEdit* w);
     std::string text() const override;
     void setText(const std::string& s) override;
     void setSelText(const std::string& s) override;
@@ -89,9 +89,9 @@ class QtLineText : public TextBox, public Control {
 };
 
 // Many-line record text, read-only for the operator; one character per byte.
-class QtRecordText : public TextBox, public Control {
+class RecordTextControl : public TextBox, public Control {
   public:
-    explicit QtRecordText(RecordView* w);
+    explicit RecordTextControl(RecordView* w);
     std::string text() const override;
     void setText(const std::string& s) override;
     void setSelText(const std::string& s) override;
@@ -100,9 +100,9 @@ class QtRecordText : public TextBox, public Control {
     RecordView* w_;
 };
 
-class QtOption : public OptionButton, public Control {
+class OptionControl : public OptionButton, public Control {
   public:
-    QtOption(QRadioButton* w, QButtonGroup* group);
+    OptionControl(QRadioButton* w, QButtonGroup* group);
     void setValue(bool on) override;
     bool value() const override;
     void setToolTip(const std::string& tip) override;
@@ -114,9 +114,9 @@ class QtOption : public OptionButton, public Control {
     QPoint menuAt_;  // where the operator asked for the menu, in the button
 };
 
-class QtCombo : public ComboBox, public Control {
+class ComboControl : public ComboBox, public Control {
   public:
-    QtCombo(QComboBox* w, const std::vector<std::string>& items, const std::string& text);
+    ComboControl(QComboBox* w, const std::vector<std::string>& items, const std::string& text);
     std::string text() const override;
     void setText(const std::string& s) override;
 
@@ -125,9 +125,9 @@ class QtCombo : public ComboBox, public Control {
     bool typing_ = false;  // the edit field is finishing typed text
 };
 
-class QtTimer : public Timer, public Control {
+class TimerControl : public Timer, public Control {
   public:
-    QtTimer(QTimer* t, int intervalMs);
+    TimerControl(QTimer* t, int intervalMs);
     void setEnabled(bool on) override;
     bool enabled() const override;
 
@@ -136,9 +136,9 @@ class QtTimer : public Timer, public Control {
     bool running_ = false;  // onTimer is running: ticks meanwhile are dropped
 };
 
-class QtDriveList : public DriveList, public Control {
+class DriveListControl : public DriveList, public Control {
   public:
-    explicit QtDriveList(QComboBox* w);
+    explicit DriveListControl(QComboBox* w);
     std::string drive() const override;
     void setDrive(const std::string& place) override;
 
@@ -147,9 +147,9 @@ class QtDriveList : public DriveList, public Control {
     bool quiet_ = false;  // the program is changing the list
 };
 
-class QtDirList : public DirList, public Control {
+class DirListControl : public DirList, public Control {
   public:
-    explicit QtDirList(QListWidget* w);
+    explicit DirListControl(QListWidget* w);
     std::string path() const override { return path_; }
     void setPath(const std::string& folder) override;
 
@@ -182,9 +182,9 @@ class FileListWidget : public ListWidget {
     void mousePressEvent(QMouseEvent* e) override;
 };
 
-class QtFileList : public FileList, public Control {
+class FileListControl : public FileList, public Control {
   public:
-    explicit QtFileList(FileListWidget* w);
+    explicit FileListControl(FileListWidget* w);
     void setPattern(const std::string& pattern) override;
     std::string path() const override { return path_; }
     void setPath(const std::string& folder) override;

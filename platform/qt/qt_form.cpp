@@ -61,12 +61,12 @@ Built adapt(Widget* w, const Args&... args) {
 Built buildCheckBox(const ControlRow& c, QWidget* parent) {
     auto* b = new QCheckBox(decodeUiText(c.caption), parent);
     b->setChecked(c.value);
-    return adapt<QtCheckBox>(b);
+    return adapt<CheckBoxControl>(b);
 }
 
 Built buildLabel(const ControlRow& c, QWidget* parent) {
     auto* l = new QLabel(parent);
-    auto label = std::make_unique<QtLabel>(l);
+    auto label = std::make_unique<LabelControl>(l);
     label->setCaption(c.caption);
     return {l, std::move(label)};
 }
@@ -74,12 +74,12 @@ Built buildLabel(const ControlRow& c, QWidget* parent) {
 Built buildLineText(const ControlRow& c, QWidget* parent) {
     auto* e = new QLineEdit(decodeUiText(c.caption), parent);
     e->setCursorPosition(0);
-    return adapt<QtLineText>(e);
+    return adapt<LineTextControl>(e);
 }
 
 Built buildRecordText(const ControlRow& c, QWidget* parent) {
     auto* e = new RecordView(parent);
-    auto text = std::make_unique<QtRecordText>(e);
+    auto text = std::make_unique<RecordTextControl>(e);
     if (!c.caption.empty()) text->setText(c.caption);
     return {e, std::move(text)};
 }
@@ -132,7 +132,7 @@ struct QtForm::Impl {
 Built QtForm::Impl::buildRow(const ControlRow& c, QWidget* parent, QGroupBox* frame) {
     switch (c.kind) {
         case Kind::CommandButton:
-            return adapt<QtButton>(new QPushButton(decodeUiText(c.caption), parent));
+            return adapt<ButtonControl>(new QPushButton(decodeUiText(c.caption), parent));
         case Kind::CheckBox: return buildCheckBox(c, parent);
         case Kind::Label: return buildLabel(c, parent);
         case Kind::TextBox: return buildLineText(c, parent);
@@ -146,14 +146,14 @@ Built QtForm::Impl::buildRow(const ControlRow& c, QWidget* parent, QGroupBox* fr
             if (!group) group = new QButtonGroup(window);
             auto* b = new QRadioButton(decodeUiText(c.caption), parent);
             group->addButton(b);
-            return adapt<QtOption>(b, group);
+            return adapt<OptionControl>(b, group);
         }
-        case Kind::ComboBox: return adapt<QtCombo>(new QComboBox(parent), c.items, c.caption);
+        case Kind::ComboBox: return adapt<ComboControl>(new QComboBox(parent), c.items, c.caption);
         case Kind::Timer:
-            return {nullptr, std::make_unique<QtTimer>(new QTimer(window), c.interval)};
-        case Kind::DriveList: return adapt<QtDriveList>(new QComboBox(parent));
-        case Kind::DirList: return adapt<QtDirList>(new ListWidget(parent));
-        case Kind::FileList: return adapt<QtFileList>(new FileListWidget(parent));
+            return {nullptr, std::make_unique<TimerControl>(new QTimer(window), c.interval)};
+        case Kind::DriveList: return adapt<DriveListControl>(new QComboBox(parent));
+        case Kind::DirList: return adapt<DirListControl>(new ListWidget(parent));
+        case Kind::FileList: return adapt<FileListControl>(new FileListWidget(parent));
     }
     throw std::logic_error("a control of no known kind: " + c.name);
 }
@@ -168,7 +168,7 @@ void QtForm::Impl::place(const ControlRow& c, QWidget* w, TabStops& tabStops) {
         f.setPointSizeF(c.fontPoints);
         w->setFont(f);
     }
-    // Options are all in the order; their group's one stop moves (QtOption).
+    // Options are all in the order; their group's one stop moves (OptionControl).
     if (c.tab >= 0 && (c.kind == Kind::OptionButton || (w->focusPolicy() & Qt::TabFocus)))
         tabStops.emplace_back(c.tab, w);
     else if (w->focusPolicy() & Qt::TabFocus)
@@ -279,15 +279,15 @@ QtForm::~QtForm() {
 }
 
 Button& QtForm::button(const std::string& name) {
-    return d_->find<QtButton>(name);
+    return d_->find<ButtonControl>(name);
 }
 
 CheckBox& QtForm::checkBox(const std::string& name) {
-    return d_->find<QtCheckBox>(name);
+    return d_->find<CheckBoxControl>(name);
 }
 
 Label& QtForm::label(const std::string& name) {
-    return d_->find<QtLabel>(name);
+    return d_->find<LabelControl>(name);
 }
 
 TextBox& QtForm::textBox(const std::string& name) {
@@ -298,27 +298,27 @@ OptionButton& QtForm::option(const std::string& name, int index) {
     if (d_->groups.count(name) && !d_->controls.count({name, index}))
         throw RuntimeError(err::NoSuchElement,
                            "Control array element '" + std::to_string(index) + "' doesn't exist");
-    return d_->find<QtOption>(name, index);
+    return d_->find<OptionControl>(name, index);
 }
 
 ComboBox& QtForm::combo(const std::string& name) {
-    return d_->find<QtCombo>(name);
+    return d_->find<ComboControl>(name);
 }
 
 Timer& QtForm::timer(const std::string& name) {
-    return d_->find<QtTimer>(name);
+    return d_->find<TimerControl>(name);
 }
 
 DriveList& QtForm::driveList(const std::string& name) {
-    return d_->find<QtDriveList>(name);
+    return d_->find<DriveListControl>(name);
 }
 
 DirList& QtForm::dirList(const std::string& name) {
-    return d_->find<QtDirList>(name);
+    return d_->find<DirListControl>(name);
 }
 
 FileList& QtForm::fileList(const std::string& name) {
-    return d_->find<QtFileList>(name);
+    return d_->find<FileListControl>(name);
 }
 
 void QtForm::setCaption(const std::string& caption) {

@@ -71,7 +71,7 @@ std::string normalFolder(const std::string& folder) {
 
 // --- Drive list
 
-QtDriveList::QtDriveList(QComboBox* w) : Control(w), w_(w) {
+DriveListControl::DriveListControl(QComboBox* w) : Control(w), w_(w) {
     w_->setEditable(false);
     for (const auto& place : systemFileSystem().places())
         w_->addItem(shownName(place), QByteArray::fromStdString(place));
@@ -80,11 +80,11 @@ QtDriveList::QtDriveList(QComboBox* w) : Control(w), w_(w) {
     }));
 }
 
-std::string QtDriveList::drive() const {
+std::string DriveListControl::drive() const {
     return w_->currentData().toByteArray().toStdString();
 }
 
-void QtDriveList::setDrive(const std::string& place) {
+void DriveListControl::setDrive(const std::string& place) {
     if (place == drive()) return;
     const QByteArray key = QByteArray::fromStdString(place);
     int i = w_->findData(key);
@@ -115,7 +115,7 @@ void ListWidget::focusInEvent(QFocusEvent* e) {
 
 // --- Folder list
 
-QtDirList::QtDirList(QListWidget* w) : Control(w), w_(w) {
+DirListControl::DirListControl(QListWidget* w) : Control(w), w_(w) {
     w_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Double-click or Enter opens a folder, as in a classic folder list.
     connections_.push_back(
@@ -132,7 +132,7 @@ QtDirList::QtDirList(QListWidget* w) : Control(w), w_(w) {
         }));
 }
 
-bool QtDirList::show(const std::string& folder) {
+bool DirListControl::show(const std::string& folder) {
     const std::string path = normalFolder(folder);
     const auto subfolders = entries(path, true);  // throws before anything changes
 
@@ -172,7 +172,7 @@ bool QtDirList::show(const std::string& folder) {
     return changed;
 }
 
-void QtDirList::setPath(const std::string& folder) {
+void DirListControl::setPath(const std::string& folder) {
     if (show(folder) && onChange) onChange();
 }
 
@@ -185,7 +185,7 @@ void FileListWidget::mousePressEvent(QMouseEvent* e) {
     pressing = false;
 }
 
-QtFileList::QtFileList(FileListWidget* w) : Control(w), w_(w) {
+FileListControl::FileListControl(FileListWidget* w) : Control(w), w_(w) {
     w_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Choosing a file by mouse or keys is a click; so is a click on the file already
     // chosen. Focus alone (which makes the first row current) is not.
@@ -201,16 +201,16 @@ QtFileList::QtFileList(FileListWidget* w) : Control(w), w_(w) {
         }));
 }
 
-void QtFileList::setPattern(const std::string& pattern) {
+void FileListControl::setPattern(const std::string& pattern) {
     pattern_ = pattern;
     if (!path_.empty()) refill(path_);
 }
 
-void QtFileList::setPath(const std::string& folder) {
+void FileListControl::setPath(const std::string& folder) {
     refill(normalFolder(folder));
 }
 
-void QtFileList::refill(const std::string& folder) {
+void FileListControl::refill(const std::string& folder) {
     const auto files = entries(folder, false);
     quiet_ = true;
     w_->clear();
@@ -224,7 +224,7 @@ void QtFileList::refill(const std::string& folder) {
     path_ = folder;
 }
 
-std::string QtFileList::fileName() const {
+std::string FileListControl::fileName() const {
     const auto chosen = w_->selectedItems();
     return chosen.isEmpty() ? std::string() : itemBytes(chosen.front());
 }

@@ -30,7 +30,7 @@
 //   the read event: the message loop then wakes the port, which reads again. Inside the
 //   port's own wake-up nothing needs signalling, as the wake-up starts the next read as
 //   it ends.
-// - No re-entry: depth_ > 0 while the wake-up runs a handler. A handler may run a nested
+// - No re-entry: handlerDepth_ > 0 while the wake-up runs a handler. A handler may run a nested
 //   loop (a modal box); a wake-up inside it only stops watching the event (paused_), and
 //   the outer wake-up watches it again as it ends. The bytes wait meanwhile. The port's
 //   events do run inside a box another handler (the watchdog's) shows.
@@ -190,7 +190,7 @@ std::string Win32CommPort::input() {
 void Win32CommPort::resumeReads() {
     // Inside the port's own wake-up the next read starts as it ends. Outside it the
     // message loop is asked to wake the port, so no handler runs inside the caller.
-    if (stalled_ && depth_ == 0 && queue_.room() > 0) {
+    if (stalled_ && handlerDepth_ == 0 && queue_.room() > 0) {
         stalled_ = false;
         SetEvent(readEvent_);
     }
@@ -323,14 +323,14 @@ void Win32CommPort::startReads() {
 
 void Win32CommPort::readDone() {
     if (!portOpen()) return;
-    if (depth_ > 0) {
+    if (handlerDepth_ > 0) {
         // A handler of this port waits in a nested loop: nothing of the port may run
         // inside it, and the signalled event must not wake that loop again and again.
         watch(false);
         paused_ = true;
         return;
     }
-    ++depth_;
+    ++handlerDepth_;
     const uint64_t generation = generation_;
     if (reading_) {
         reading_ = false;
@@ -339,20 +339,20 @@ void Win32CommPort::readDone() {
             const DWORD e = api_.lastError();
             if (e == ERROR_IO_INCOMPLETE) {
                 reading_ = true;  // woken early: keep waiting
-                --depth_;
+                --handlerDepth_;
                 return;
             }
             hangUp(e);
-            --depth_;
+            --handlerDepth_;
             return;
         }
         if (!takeRead(got)) {
-            --depth_;
+            --handlerDepth_;
             return;
         }
     }
     if (generation == generation_) startReads();
-    --depth_;
+    --handlerDepth_;
     if (paused_ && portOpen() && generation == generation_) watch(true);
     paused_ = false;
 }

@@ -78,7 +78,7 @@ class Win32CommPort : public serial::CommPortBase {
     bool stalled_ = false;  // no read pending: the queue is full
     char readBuf_[serial::ReceiveQueue::Capacity];
     uint64_t generation_ = 0;  // changes whenever the port is opened or closed
-    int depth_ = 0;            // > 0 while the port's own wake-up runs
+    int handlerDepth_ = 0;     // > 0 while the port's own wake-up runs
     bool paused_ = false;      // not watched while a nested loop runs inside that wake-up
 
     HWND wakeWindow_ = nullptr;  // message-only; the waiter posts to it

@@ -9,7 +9,6 @@
 
 #include "platform/fatal.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win32_comm_port.h"
 
 namespace platform::win32 {
 
@@ -72,10 +71,6 @@ void startUp() {
     if (auto set = reinterpret_cast<Aware>(
             reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDPIAware"))))
         set();
-}
-
-std::unique_ptr<CommPort> createCommPort() {
-    return std::make_unique<Win32CommPort>();
 }
 
 Win32Ui::Win32Ui(std::string title) : title_(std::move(title)) {

@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/comm_port.h"
 #include "platform/form.h"
 
 namespace platform::win32 {
@@ -39,9 +38,6 @@ void endRequested();
 // Declares the process DPI-aware, makes this thread COM's apartment for the windows and
 // loads the common controls, before any window exists.
 void startUp();
-
-// The serial port on \\.\COMn.
-std::unique_ptr<CommPort> createCommPort();
 
 // Runs the message loop until `done` is true or the program ends; false when it ends.
 bool pumpUntil(const bool& done);

@@ -65,7 +65,4 @@ constexpr int Internal = 51;
 // with "..." (a settings field may be megabytes long).
 std::string shortened(std::string_view text, size_t limit = 80);
 
-// Maps an errno value to an error number and "what: system text".
-RuntimeError fromErrno(int errnum, const std::string& what);
-
 }  // namespace platform

@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/file_io.h"
+#include "platform/posix/errno_error.h"
 
 namespace platform::io {
 

@@ -9,6 +9,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/posix/errno_error.h"
 #include "platform/posix/places.h"
 
 namespace platform {

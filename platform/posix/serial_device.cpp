@@ -1,4 +1,5 @@
 #include "platform/serial_device.h"
+#include "platform/posix/errno_error.h"
 
 #include <grp.h>
 #include <linux/serial.h>

@@ -13,6 +13,12 @@ namespace platform {
 // directory points, else /dev/ttyS<n-1>.
 std::string serialDevice(int16_t n);
 
+// The device port n denotes without a COMn link (/dev/ttyS<n-1> on Linux).
+std::string defaultSerialDevice(int16_t n);
+
+// Where this system keeps its device files ("/dev" on Linux), for scanSerialDevices.
+std::string serialDeviceRoot();
+
 // Where the link "COMn" in `folder` points, as written; "" when there is none.
 std::string comLinkTarget(int16_t n, const std::string& folder = ".");
 
@@ -35,7 +41,7 @@ struct SerialChoice {
 // adapters in serial/by-id, by that name (maker, model and serial number) with their
 // ttyUSBn or ttyACMn, then the ttySn ports that sysfs under `sysRoot` shows a real UART
 // behind. A label says when this user may not open the device, and which group to join.
-std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot = "/dev",
+std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot,
                                             const std::string& sysRoot = "/sys");
 
 // Linux: the group whose members may open device `dev` ("dialout"), or "" when joining none

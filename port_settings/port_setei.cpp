@@ -80,7 +80,7 @@ void port_setei::com_no_Click(int Index) {
 void port_setei::com_no_ContextMenu(int Index) {
     if (!platform::portDeviceMenu()) return;
     const auto n = static_cast<int16_t>(Index + 1);
-    const auto devices = platform::scanSerialDevices(DeviceRoot);
+    const auto devices = platform::scanSerialDevices(main_.deviceRoot);
     const std::string now = platform::comLinkTarget(n);
     std::vector<std::string> items;
     int checked = -1;
@@ -89,7 +89,7 @@ void port_setei::com_no_ContextMenu(int Index) {
         items.push_back(d.label);
     }
     if (now.empty()) checked = static_cast<int>(items.size());
-    items.push_back("default (/dev/ttyS" + std::to_string(n - 1) + ")");
+    items.push_back("default (" + platform::defaultSerialDevice(n) + ")");
 
     auto& b = form_->option("com_no", Index);
     const int chosen = b.popupMenu(items, checked);

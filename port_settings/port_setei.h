@@ -13,8 +13,6 @@ class VorbixLoader;
 class port_setei {
   public:
     static constexpr int PortCount = 12;
-    // Where the device menu looks for serial devices; tests give a tree of their own.
-    static inline std::string DeviceRoot = "/dev";
     static const platform::FormTable& formTable();
 
     port_setei(platform::Ui& ui, VorbixLoader& main);

@@ -170,7 +170,7 @@ TEST_F(OnScreen, PortDeviceMenuPointsTheComLinkAtTheChosenDevice) {
     std::ofstream(dev / "ttyUSB0");
     const fs::path adapter = dev / "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
     fs::create_symlink("../../ttyUSB0", adapter);
-    port_setei::DeviceRoot = dev.string();
+    vl.deviceRoot = dev.string();
     vl.PORT_NO = 2;
     whenModal([&](QWidget* d) {
         auto* com5 = child<QRadioButton>(d, "com_no(4)");
@@ -193,7 +193,6 @@ TEST_F(OnScreen, PortDeviceMenuPointsTheComLinkAtTheChosenDevice) {
         QTest::mouseClick(child<QPushButton>(d, "ok_bot"), Qt::LeftButton);
     });
     vl.PORT_SET_Click();
-    port_setei::DeviceRoot = "/dev";
     EXPECT_EQ(vl.PORT_NO, 5);
 }
 

@@ -75,7 +75,15 @@ std::string serialDevice(int16_t n) {
                                         : (fs::current_path(ec) / target).string();
         }
     }
+    return defaultSerialDevice(n);
+}
+
+std::string defaultSerialDevice(int16_t n) {
     return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+std::string serialDeviceRoot() {
+    return "/dev";
 }
 
 std::string comLinkTarget(int16_t n, const std::string& folder) {

@@ -131,6 +131,14 @@ bool portDeviceMenu() {
     return false;
 }
 
+std::string defaultSerialDevice(int16_t n) {
+    return "\\\\.\\COM" + std::to_string(n);
+}
+
+std::string serialDeviceRoot() {
+    return "";
+}
+
 std::string comLinkTarget(int16_t, const std::string&) {
     return "";
 }

@@ -53,34 +53,6 @@ TEST(Win32RecordText, EveryByteIsOneCharacter) {
     EXPECT_EQ(std::wstring(told.c_str()), chars);
 }
 
-// A download adds lines faster than they are shown: once they stop coming, the view has
-// followed them to the last one, and its scroll bar says so.
-TEST(Win32RecordText, FollowsAStreamOfLinesToItsEnd) {
-    win32::RecordView view(HWND_MESSAGE, 1, 0);
-    auto pump = [] {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-    };
-    constexpr int Lines = 2000;
-    for (int i = 0; i < Lines; ++i) {
-        view.replaceSelection("1 01.234\r\n");
-        pump();  // as between two received bytes
-    }
-    SCROLLINFO si{};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_ALL;
-    auto atEnd = [&] {
-        return GetScrollInfo(view.hwnd(), SB_VERT, &si) && si.nMax >= Lines &&
-               si.nPos == si.nMax + 1 - static_cast<int>(si.nPage);
-    };
-    for (int i = 0; i < 100 && !atEnd(); ++i) {  // the ticks that show them, on a loaded machine
-        Sleep(win32::RecordView::StreamMs);
-        pump();
-    }
-    EXPECT_TRUE(atEnd()) << si.nMax << " " << si.nPos << " " << si.nPage;
-    EXPECT_EQ(si.nMax, Lines);  // and the empty line after the last CR LF, where the caret is
-}
-
 struct Win32Files : ::testing::Test {
     FileSystem& fs = systemFileSystem();
     std::string name = fs.currentDirectory() + "\\vl-files-\xc3\xa4.txt";  // a UTF-8 name

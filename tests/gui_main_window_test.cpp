@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
-#include <map>
 
 #include "main_window/vorbix_loader.h"
 #include "platform/qt/qt_ui.h"
@@ -26,14 +25,15 @@ struct MainWindow : ::testing::Test {
 };
 
 // Where each control sits is what every click of the end-to-end tests relies on. The Tab
-// walk from the record text is Keyboard.TabWalksEachWindowInTheOrderOfItsTable's.
-TEST_F(MainWindow, LaidOutAsItsTableSaysWithTheFocusOnTheRecordText) {
+// walk is Keyboard.TabWalksEachWindowInTheOrderOfItsTable's, the focus on the record text
+// at first RecordText.IsAReadOnlyFocusableTextWithAName's.
+TEST_F(MainWindow, LaidOutAsItsTableSays) {
     EXPECT_EQ(form.window()->windowTitle().toStdString(), table.caption);
     EXPECT_EQ(form.window()->size(), QSize(table.clientWidth / 15, table.clientHeight / 15));
-    for (const auto& c : table.controls)
-        if (c.kind != platform::Kind::Timer)
-            EXPECT_EQ(form.widget(c.name)->property("text").toString().toStdString(), c.caption);
-    EXPECT_EQ(QApplication::focusWidget(), text);
+    for (const auto& c : table.controls) {
+        if (c.kind == platform::Kind::Timer) continue;
+        EXPECT_EQ(form.widget(c.name)->property("text").toString().toStdString(), c.caption);
+    }
 }
 
 // The keys that move the caret and select are

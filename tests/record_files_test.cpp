@@ -192,12 +192,4 @@ TEST_F(RecordFiles, OpensAtTheNearestListableFolderAndLeavesAPlaceThatFails) {
     EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
-TEST_F(RecordFiles, SaveMarksTheSettingsForWritingHoweverTheDialogIsLeftAndLoadNever) {
-    vl.FILE_LOAD_Click();  // dialogs closed by their close box: no operator plays them
-    EXPECT_EQ(vl.SettingsChanged, 0);
-    vl.FILE_SAVE_Click();
-    EXPECT_EQ(vl.SettingsChanged, -1);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 0);  // nothing saved
-}
-
 }  // namespace

@@ -156,6 +156,19 @@ TEST_F(LifeCycle, FailedWriteAtExitIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// "file save" marks the settings for writing however its dialog is left (the last folder
+// may have changed); "file load" does not.
+TEST(SettingsAtExit, AreWrittenAfterASaveAndNotAfterALoad) {
+    for (const bool save : {false, true}) {
+        Rig r;
+        r.write("13,\"19200\",\"/r\"");  // one line: a rewrite would show
+        r.vl.Form_Load();
+        save ? r.vl.FILE_SAVE_Click() : r.vl.FILE_LOAD_Click();  // closed by the close box
+        r.vl.Form_Unload();
+        EXPECT_EQ(portDat(), save ? "13\r\n\"19200\"\r\n\"/r\"\r\n" : "13,\"19200\",\"/r\"");
+    }
+}
+
 TEST_F(LifeCycle, UnopenablePortAtStartUpIsReportedAndTheFileKept) {
     write("13,\"19200\",\"/r\"");  // one line: a rewrite would show
     comm.failOpen = true;

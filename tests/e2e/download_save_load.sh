@@ -14,6 +14,6 @@ save_load_save "$main"
 close_window "$main"
 wait_exit 15
 [ "$RC" = 0 ] || fail "exit status $RC"
-# "file save" marks the settings for writing: the same port, speed and folder come back.
+# PORT.DAT at exit: the same port, speed and folder come back.
 cmp "$WORK/PORT.DAT" "$WORK/PORT.DAT.before" || fail "PORT.DAT: $(od -c "$WORK/PORT.DAT")"
 echo "PASS download, save, load, save, close"

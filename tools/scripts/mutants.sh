@@ -43,7 +43,7 @@ platform/posix/file_io.cpp|errno != EWOULDBLOCK;|true;| a second program takes t
 platform/posix/file_io.cpp|LOCK_NB);  // in use|LOCK_UN);  // in use| a start removes the temporary file of a save under way
 main_window/journal.cpp|keepUnread(file_->name() + ": not of a format this version knows");|file_->remove();| a journal of another format is deleted
 main_window/journal.cpp|    file_ = nullptr;\n}|}| the journal is changed after the shut-down
-main_window/journal.cpp|    if (!unsynced_ || broken_) return;|    if (!pending_ || broken_) return;| the end record is answered while a sync has not returned
+main_window/journal.cpp|    if (!unsynced_ |    if (!pending_ | the end record is answered while a sync has not returned
 main_window/vorbix_loader.cpp|    if (unloading_) return;\n|| the port opens again after the shut-down
 main_window/life_cycle.cpp|journal.end(by == EndedBy::System);|journal.end(false);| a signal or a log-out deletes the unsaved records
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success

@@ -1,14 +1,12 @@
 // The record text as a screen reader sees it (QAccessible, the interface AT-SPI serves),
-// and the dialogs' Tab order and keys.
+// and the names of lists and windows. Its role, name and read-only state, the Tab order
+// and the PORT dialog's keys are the end-to-end tests' (atspi_records.sh, orca.sh).
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
-#include <QComboBox>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <map>
 
 #include "main_window/vorbix_loader.h"
 #include "platform/qt/qt_ui.h"
@@ -34,14 +32,6 @@ struct RecordText : ::testing::Test {
     }
 };
 
-TEST_F(RecordText, IsAReadOnlyFocusableTextWithAName) {
-    EXPECT_EQ(iface->role(), QAccessible::Terminal);
-    EXPECT_TRUE(iface->state().readOnly);
-    EXPECT_TRUE(iface->state().focusable);
-    EXPECT_TRUE(iface->state().focused);  // the first tab stop
-    EXPECT_FALSE(iface->text(QAccessible::Name).isEmpty());
-}
-
 // Offsets count characters as shown: one per byte, one for a CR LF.
 TEST_F(RecordText, ReadsCharactersWordsAndLinesAsShown) {
     Text1.setText("1 12.345\r\n2 \x01\xe9\r\n\r\n4 last");
@@ -63,17 +53,12 @@ TEST_F(RecordText, ReadsCharactersWordsAndLinesAsShown) {
         {"at", 8, QAccessible::CharBoundary, "\n", 8, 9},
         {"after", 8, QAccessible::CharBoundary, "2", 9, 10},
         {"before", 9, QAccessible::CharBoundary, "\n", 8, 9},
-        {"at", 3, QAccessible::WordBoundary, "12.345", 2, 8},
         {"at", 4, QAccessible::LineBoundary, "1 12.345\n", 0, 9},
         {"at", 11, QAccessible::LineBoundary, QStringLiteral("2 \u2401\u00e9\n"), 9, 14},
         {"after", 11, QAccessible::LineBoundary, "\n", 14, 15},
         {"before", 16, QAccessible::LineBoundary, "\n", 14, 15},
         {"at", -1, QAccessible::LineBoundary, "4 last", 15, 21},
         {"after", 16, QAccessible::LineBoundary, "", -1, -1},
-        {"at", 1, QAccessible::WordBoundary, "12.345", 2, 8},  // blanks are no word
-        {"before", 3, QAccessible::WordBoundary, "1", 0, 1},
-        {"after", 3, QAccessible::WordBoundary, "2", 9, 10},
-        {"after", 17, QAccessible::WordBoundary, "", -1, -1},
     };
     for (const auto& r : rows) {
         int from = -2, to = -2;
@@ -128,8 +113,9 @@ TEST_F(RecordText, PlacesOnTheScreen) {
     EXPECT_TRUE(text->characterRect(text->characterCount() - 2).isEmpty());
 }
 
-// What a screen reader names fields and windows by: a field by the label on its left or by
-// its kind, a folder by its name and its depth, a window by its role.
+// What a screen reader names the file lists and windows by: a folder by its name and its
+// depth, a window by its role. The fields' names (BPS, Drive, File name, records) and the
+// Tab order the end-to-end tests orca.sh and atspi_client.py hear.
 TEST(Names, FieldsFoldersAndWindows) {
     QtForm main(VorbixLoader::formTable()), port(port_setei::formTable()),
         files(File_Form::formTable());
@@ -137,16 +123,8 @@ TEST(Names, FieldsFoldersAndWindows) {
     auto name = [&](QtForm& form, const char* control) {
         return a11y(form.widget(control))->text(QAccessible::Name);
     };
-    auto label = [&](QtForm& form, const char* control) {  // a combo box's name is its text
-        const auto by = a11y(form.widget(control))->relations(QAccessible::Label);
-        return by.empty() ? QString() : by.front().first->text(QAccessible::Name);
-    };
-    EXPECT_EQ(label(port, "Combo1"), "BPS");
-    EXPECT_EQ(name(files, "Text1"), "File name");
-    EXPECT_EQ(label(files, "Drive1"), "Drive");
     EXPECT_EQ(name(files, "Dir1"), "Folders");
     EXPECT_EQ(name(files, "File1"), "Files");
-    EXPECT_EQ(name(main, "Text1"), "records");  // not by the speed label above it
 
     files.dirList("Dir1").setPath("/usr");
     QAccessibleInterface* usr = a11y(files.widget("Dir1"))->child(1);
@@ -161,59 +139,6 @@ TEST(Names, FieldsFoldersAndWindows) {
         port.unload();
     });
     port.showModal();
-}
-
-// Each window's tab stops in the order of its table, from the first, which has the focus
-// when the window appears, round to it again.
-void walkTabs(QtForm& form, const platform::FormTable& table) {
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.window()));
-    std::map<int, QWidget*> stops;
-    for (const auto& c : table.controls) {
-        if (c.tab < 0 || c.kind == platform::Kind::Label || c.kind == platform::Kind::Timer)
-            continue;
-        // An option group is one stop, at its chosen option.
-        if (c.kind == platform::Kind::OptionButton && !form.option(c.name, c.index).value())
-            continue;
-        stops[c.tab] = form.widget(c.name, c.index);
-    }
-    ASSERT_GE(stops.size(), 3u);
-    for (auto it = stops.begin(); it != stops.end(); ++it) {
-        QWidget* at = QApplication::focusWidget();
-        EXPECT_EQ(at, it->second) << table.caption << " tab " << it->first;
-        EXPECT_TRUE(at && at->hasFocus());  // what the style draws its focus by
-        QTest::keyClick(at, Qt::Key_Tab);
-    }
-    EXPECT_EQ(QApplication::focusWidget(), stops.begin()->second) << table.caption;
-}
-
-TEST(Keyboard, TabWalksEachWindowInTheOrderOfItsTable) {
-    for (const platform::FormTable* table :
-         {&VorbixLoader::formTable(), &port_setei::formTable(), &File_Form::formTable()}) {
-        QtForm form(*table);
-        if (table == &port_setei::formTable()) form.option("com_no", 4).setValue(true);
-        walkTabs(form, *table);
-    }
-}
-
-TEST(Keyboard, PortOptionsMoveWithTheArrowsAndReturnOrEscapeCloseNoDialog) {
-    QtForm form(port_setei::formTable());
-    form.option("com_no", 0).setValue(true);
-    int unloads = 0;
-    form.onUnload = [&] { ++unloads; };
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.window()));
-    form.widget("com_no", 0)->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-    EXPECT_TRUE(form.option("com_no", 1).value());
-    EXPECT_EQ(QApplication::focusWidget(), form.widget("com_no", 1));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_TRUE(form.option("com_no", 4).value());  // the grid's next row
-    for (auto key : {Qt::Key_Return, Qt::Key_Escape}) {
-        QTest::keyClick(QApplication::focusWidget(), key);
-        EXPECT_TRUE(form.window()->isVisible());
-    }
-    EXPECT_EQ(unloads, 0);
 }
 
 }  // namespace

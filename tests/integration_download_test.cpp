@@ -68,21 +68,6 @@ struct WholeDownload : ::testing::Test, fake::ProgramWith<platform::posix::Termi
     }
 };
 
-TEST_F(WholeDownload, RefusedFramesAreResentAndListedOnce) {
-    sim::Options o;
-    o.count = 120;
-    o.badChecksum = {0, 5, 121};  // the start, a lap and the end record
-    o.lfBefore = {40};
-    o.lfAfter = {80};
-    const auto records = serve(o);
-    EXPECT_EQ(download(), "!! Down load end !!");
-    EXPECT_EQ(text.value, listed(records, o.count));
-    // Each fault cost exactly one "ER" and one resend: 122 frames, 5 resends. The logger
-    // may still be reading the last reply when the end box shows.
-    runUntil([&] { return logger->stats().replyNs.size() >= 122u + 5; }, 2000);
-    EXPECT_EQ(logger->stats().replyNs.size(), 122u + 5);
-}
-
 TEST_F(WholeDownload, HangUpKeepsRecordsClosesThePortAndANewDeviceDownloadsAgain) {
     sim::Options o;
     o.count = 100;

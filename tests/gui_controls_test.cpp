@@ -1,5 +1,6 @@
 // The dialogs' controls as Qt realises them: option button arrays, combo boxes, the folder
-// list, modal display and message boxes.
+// list, modal display and message boxes. That Enter answers a Yes/No box No (no file is
+// replaced) the end-to-end test download_save_load.sh shows.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -116,21 +116,6 @@ TEST_F(Dialog, FolderListRefusesAMissingFolderAndStaysPut) {
     dir.setPath(root);
     EXPECT_THROW(dir.setPath(root + "/missing"), platform::RuntimeError);
     EXPECT_EQ(dir.path(), root);
-}
-
-// Enter must not replace a file: No is the default of a Yes/No question. (That Enter
-// restores the journal's records, the default there, the crash journal end-to-end test
-// shows.)
-TEST(MessageBox, TitleIconAndNoTheDefaultAnswerForEnter) {
-    platform::qt::QtUi ui{"VorbixLoader"};
-    whenModal([](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        EXPECT_EQ(box->windowTitle(), "VorbixLoader");
-        EXPECT_EQ(box->icon(), QMessageBox::Warning);
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    EXPECT_EQ(ui.msgBox("Replace?", platform::Icon::Exclamation, platform::Buttons::YesNo),
-              platform::Answer::No);
 }
 
 }  // namespace

@@ -20,10 +20,6 @@ bool retryShared(const std::function<bool()>& call, bool denied) {
     }
 }
 
-bool isLink(unsigned long tag) {
-    return IsReparseTagNameSurrogate(tag);
-}
-
 }  // namespace platform::win32
 
 namespace platform::io {
@@ -60,7 +56,9 @@ HANDLE openExisting(const std::string& path, DWORD access, DWORD share, DWORD fl
     if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag))
         refuse(win32::lastError(path));
     const bool reparse = tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-    if (reparse && win32::isLink(tag.ReparseTag))
+    // Only a reparse point that names another file (a symbolic link, a junction) is a
+    // link; a cloud placeholder or a deduplicated file holds this file's data its own way.
+    if (reparse && IsReparseTagNameSurrogate(tag.ReparseTag))
         refuse(RuntimeError(err::PathFileAccess, path + ": a symbolic link"));
     if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         refuse(RuntimeError(err::PathFileAccess, path + ": not a file"));

@@ -1,5 +1,5 @@
 // How the file calls meet other programs on Windows: a scanner, an indexer or a sync
-// client that holds a file for a moment, and reparse points that are not links.
+// client that holds a file for a moment.
 #pragma once
 
 #include <functional>
@@ -13,10 +13,5 @@ namespace platform::win32 {
 bool retryShared(const std::function<bool()>& call, bool denied = true);
 // What retryShared does between two tries: waits 50 ms. A test makes it release the file.
 extern void (*sharedPause)();
-
-// Whether a reparse point of tag `tag` names another file (a symbolic link, a junction),
-// rather than holding this file's data its own way (a cloud placeholder, a deduplicated
-// file).
-bool isLink(unsigned long tag);
 
 }  // namespace platform::win32

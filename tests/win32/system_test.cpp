@@ -120,15 +120,6 @@ TEST_F(Win32Files, ASaveWaitsOutAProgramHoldingTheFile) {
     files.close(3);
 }
 
-// Only reparse points that name another file are links; a cloud placeholder or a
-// deduplicated file is read as the file it is.
-TEST(Win32Links, OnlyNameSurrogatesAreLinks) {
-    EXPECT_TRUE(win32::isLink(IO_REPARSE_TAG_SYMLINK));
-    EXPECT_TRUE(win32::isLink(IO_REPARSE_TAG_MOUNT_POINT));
-    EXPECT_FALSE(win32::isLink(IO_REPARSE_TAG_CLOUD_6));
-    EXPECT_FALSE(win32::isLink(IO_REPARSE_TAG_DEDUP));
-}
-
 // Past MAX_PATH a path is made full, as nothing after the \\?\ prefix is resolved, and
 // given the prefix; a record folder that long is listed and a file in it saved and loaded.
 TEST_F(Win32Files, PathsOfAnyLength) {

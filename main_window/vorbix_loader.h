@@ -12,7 +12,6 @@
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/form.h"
-#include "platform/serial_device.h"
 
 class VorbixLoader {
   public:
@@ -33,9 +32,9 @@ class VorbixLoader {
     std::string BPS_;
     std::string PASS_NAME;  // the record folder: the file dialog opens here
     bool fromMenu = false;  // started from the desktop or Start menu (--from-menu)
-    // Where the PORT dialog's device menu looks for serial devices; tests give a tree of
-    // their own.
-    std::string deviceRoot = platform::serialDeviceRoot();
+    // Where the PORT dialog's device menu looks for serial devices: the system's own when
+    // empty; tests give a tree of their own.
+    std::string deviceRoot;
     int16_t SettingsFileNo = 0;
     int16_t SettingsChanged = 0;
     std::string RxLine;

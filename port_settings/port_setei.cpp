@@ -78,26 +78,14 @@ void port_setei::com_no_Click(int Index) {
 }
 
 void port_setei::com_no_ContextMenu(int Index) {
-    if (!platform::portDeviceMenu()) return;
     const auto n = static_cast<int16_t>(Index + 1);
-    const auto devices = platform::scanSerialDevices(main_.deviceRoot);
-    const std::string now = platform::comLinkTarget(n);
-    std::vector<std::string> items;
-    int checked = -1;
-    for (const auto& d : devices) {
-        if (d.path == now) checked = static_cast<int>(items.size());
-        items.push_back(d.label);
-    }
-    if (now.empty()) checked = static_cast<int>(items.size());
-    items.push_back("default (" + platform::defaultSerialDevice(n) + ")");
-
+    const platform::DeviceMenu menu = platform::deviceMenu(n, main_.deviceRoot);
+    if (menu.items.empty()) return;
     auto& b = form_->option("com_no", Index);
-    const int chosen = b.popupMenu(items, checked);
+    const int chosen = b.popupMenu(menu.items, menu.checked);
     if (chosen < 0) return;
-    // The by-id name, so the adapter keeps its number in whatever socket it is plugged.
-    const size_t i = static_cast<size_t>(chosen);
     try {
-        platform::pointComLink(n, i < devices.size() ? devices[i].path : "");
+        menu.choose(static_cast<size_t>(chosen));
     } catch (const platform::RuntimeError& e) {
         main_.msgBox(e.description(), platform::Icon::Critical);
         return;
@@ -111,8 +99,7 @@ void port_setei::com_no_ContextMenu(int Index) {
 void port_setei::showDevice(int Index) {
     // Tells the operator which device each number stands for on this machine.
     form_->option("com_no", Index)
-        .setToolTip(platform::describeSerialPort(static_cast<int16_t>(Index + 1)) +
-                    (platform::portDeviceMenu() ? "\nRight-click to choose the device." : ""));
+        .setToolTip(platform::describeSerialPort(static_cast<int16_t>(Index + 1)));
 }
 
 void port_setei::Combo1_Click() {

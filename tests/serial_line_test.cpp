@@ -11,8 +11,8 @@
 
 #include "platform/error.h"
 #include "platform/posix/line_decoder.h"
+#include "platform/posix/serial_device.h"
 #include "platform/posix/termios_comm_port.h"
-#include "platform/serial_device.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -140,7 +140,8 @@ TEST(SerialDevice, LinkIsReplacedInOneStepAndDefaultRemovesIt) {
     platform::pointComLink(5, "/dev/zero");
     platform::pointComLink(5, adapter);
     EXPECT_EQ(platform::comLinkTarget(5), adapter);
-    EXPECT_EQ(platform::describeSerialPort(5), "COM5: " + adapter + " (/dev/null, present)");
+    EXPECT_EQ(platform::describeSerialPort(5),
+              "COM5: " + adapter + " (/dev/null, present)\nRight-click to choose the device.");
     EXPECT_EQ(platform::serialDevice(5), "/dev/null");  // every link followed, as it is locked
     platform::pointComLink(5, "");
     platform::pointComLink(5, "");  // no link is already the default

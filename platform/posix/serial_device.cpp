@@ -1,4 +1,5 @@
-#include "platform/serial_device.h"
+#include "platform/posix/serial_device.h"
+
 #include "platform/posix/errno_error.h"
 
 #include <grp.h>
@@ -82,10 +83,6 @@ std::string defaultSerialDevice(int16_t n) {
     return "/dev/ttyS" + std::to_string(n - 1);
 }
 
-std::string serialDeviceRoot() {
-    return "/dev";
-}
-
 std::string comLinkTarget(int16_t n, const std::string& folder) {
     std::error_code ec;
     const auto target = fs::read_symlink(fs::path(folder) / comName(n), ec);
@@ -96,13 +93,27 @@ std::string describeSerialPort(int16_t n) {
     const std::string dev = serialDevice(n);
     const std::string link = comLinkTarget(n);
     const std::string state = isCharDevice(dev) ? "present" : "not present";
+    const std::string choose = "\nRight-click to choose the device.";
     if (!link.empty() && link != dev)
-        return comName(n) + ": " + link + " (" + dev + ", " + state + ")";
-    return comName(n) + ": " + dev + " (" + state + ")";
+        return comName(n) + ": " + link + " (" + dev + ", " + state + ")" + choose;
+    return comName(n) + ": " + dev + " (" + state + ")" + choose;
 }
 
-bool portDeviceMenu() {
-    return true;
+DeviceMenu deviceMenu(int16_t n, const std::string& devRoot) {
+    const auto devices = scanSerialDevices(devRoot.empty() ? "/dev" : devRoot);
+    const std::string now = comLinkTarget(n);
+    DeviceMenu menu;
+    for (const auto& d : devices) {
+        if (d.path == now) menu.checked = static_cast<int>(menu.items.size());
+        menu.items.push_back(d.label);
+    }
+    if (now.empty()) menu.checked = static_cast<int>(menu.items.size());
+    menu.items.push_back("default (" + defaultSerialDevice(n) + ")");
+    // The by-id name, so the adapter keeps its number in whatever socket it is plugged.
+    menu.choose = [n, devices](size_t i) {
+        pointComLink(n, i < devices.size() ? devices[i].path : "");
+    };
+    return menu;
 }
 
 std::vector<SerialChoice> scanSerialDevices(const std::string& devRoot,

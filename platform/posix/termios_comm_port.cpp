@@ -54,10 +54,10 @@
 #include "platform/fatal.h"
 #include "platform/log.h"
 #include "platform/posix/errno_error.h"
+#include "platform/posix/serial_device.h"
 #include "platform/posix/speeds.h"
 #include "platform/posix/uucp_lock.h"
 #include "platform/serial/settings_text.h"
-#include "platform/serial_device.h"
 
 namespace platform::posix {
 

@@ -127,28 +127,8 @@ std::string describeSerialPort(int16_t n) {
 
 // Windows names its ports itself: there are no COMn links to point, so the PORT dialog
 // has no device menu here.
-bool portDeviceMenu() {
-    return false;
-}
-
-std::string defaultSerialDevice(int16_t n) {
-    return "\\\\.\\COM" + std::to_string(n);
-}
-
-std::string serialDeviceRoot() {
-    return "";
-}
-
-std::string comLinkTarget(int16_t, const std::string&) {
-    return "";
-}
-
-std::vector<SerialChoice> scanSerialDevices(const std::string&, const std::string&) {
+DeviceMenu deviceMenu(int16_t, const std::string&) {
     return {};
-}
-
-void pointComLink(int16_t n, const std::string&, const std::string&) {
-    throw RuntimeError(err::InvalidPortNumber, "COM" + std::to_string(n) + ": set by Windows");
 }
 
 }  // namespace platform

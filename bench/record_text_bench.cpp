@@ -47,7 +47,7 @@ void listing(platform::TextBox& text) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    platform::qt::QtUi ui(VorbixLoader::Title);
+    platform::qt::QtUi ui(VorbixLoader::Title, platform::systemFileSystem());
     auto form = ui.createForm(VorbixLoader::formTable());
     form->show();
     settle();

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     const bool edit = argc > 1 && std::strcmp(argv[1], "edit") == 0;
     const int total = argc > 2 ? std::atoi(argv[2]) : 10000;
     platform::win32::startUp();
-    platform::win32::Win32Ui ui(VorbixLoader::Title);
+    platform::win32::Win32Ui ui(VorbixLoader::Title, platform::systemFileSystem());
     auto form = ui.createForm(VorbixLoader::formTable());
     form->show();
     pump();

@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
     // Caught from here on.
     platform::qt::EndSignals endSignals;
 
-    platform::qt::QtUi ui(VorbixLoader::Title);
+    // One file system for the logic and the windows' file lists.
+    const platform::FileSystem& fileSystem = platform::systemFileSystem();
+    platform::qt::QtUi ui(VorbixLoader::Title, fileSystem);
     platform::setErrorReport(
         [&ui](int number, const std::string& description) { ui.reportError(number, description); });
 
@@ -33,8 +35,7 @@ int main(int argc, char** argv) {
     platform::SystemClock clock;
     // Beside PORT.DAT, in the working directory.
     auto journalFile = platform::systemJournalFile(Journal::FileName);
-    VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock,
-                        journalFile.get());
+    VorbixLoader window(ui, *form, comm, files, fileSystem, clock, journalFile.get());
     window.fromMenu = fromMenu;
 
     // Heard from here on, also while start-up waits in a box or the first-start dialog:

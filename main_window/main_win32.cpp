@@ -69,7 +69,9 @@ int main(int argc, char** argv) {
     // the call that touches it instead of raising the system's "no disk" box.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     platform::win32::startUp();
-    platform::win32::Win32Ui ui(VorbixLoader::Title);
+    // One file system for the logic and the windows' file lists.
+    const platform::FileSystem& fileSystem = platform::systemFileSystem();
+    platform::win32::Win32Ui ui(VorbixLoader::Title, fileSystem);
 
     const std::string arg = argc > 1 ? argv[1] : "";
     const bool known = arg == "--version" || arg == "--help" || arg == "--from-menu";
@@ -103,8 +105,7 @@ int main(int argc, char** argv) {
     platform::SystemClock clock;
     // Beside PORT.DAT, in the working directory.
     auto journalFile = platform::systemJournalFile(Journal::FileName);
-    VorbixLoader window(ui, *form, comm, files, platform::systemFileSystem(), clock,
-                        journalFile.get());
+    VorbixLoader window(ui, *form, comm, files, fileSystem, clock, journalFile.get());
     window.fromMenu = fromMenu;
 
     platform::runHandler([&] { window.Form_Load(); });

@@ -88,7 +88,7 @@ TEST_F(Dialog, ComboClicksOnlyForAListChoice) {
 // Right after a dialog closes no window is active until the window manager says so; a box
 // shown then belongs, and is centred, on the window under it, not on the screen.
 TEST_F(Dialog, ShowModalReturnsOnceUnloadedOrClosedAndABoxThenBelongsToTheWindowUnderIt) {
-    platform::qt::QtUi ui{"VorbixLoader"};
+    platform::qt::QtUi ui{"VorbixLoader", platform::systemFileSystem()};
     QtForm dialog{port_setei::formTable()};
     int unloads = 0;
     dialog.onUnload = [&] { ++unloads; };
@@ -122,7 +122,7 @@ TEST_F(Dialog, FolderListRefusesAMissingFolderAndStaysPut) {
 
 // The dialogs as the operator meets them: the program's own commands on real widgets.
 struct OnScreen : ::testing::Test {
-    platform::qt::QtUi ui{VorbixLoader::Title};
+    platform::qt::QtUi ui{VorbixLoader::Title, platform::systemFileSystem()};
     std::unique_ptr<platform::Form> mainForm = ui.createForm(VorbixLoader::formTable());
     fake::Log log;
     fake::CommPort comm{&log};

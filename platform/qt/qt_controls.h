@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/file_system.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -138,7 +139,7 @@ class TimerControl : public Timer, public Control {
 
 class DriveListControl : public DriveList, public Control {
   public:
-    explicit DriveListControl(QComboBox* w);
+    DriveListControl(QComboBox* w, const FileSystem& fs);
     std::string drive() const override;
     void setDrive(const std::string& place) override;
 
@@ -149,7 +150,7 @@ class DriveListControl : public DriveList, public Control {
 
 class DirListControl : public DirList, public Control {
   public:
-    explicit DirListControl(QListWidget* w);
+    DirListControl(QListWidget* w, const FileSystem& fs);
     std::string path() const override { return path_; }
     void setPath(const std::string& folder) override;
 
@@ -157,6 +158,7 @@ class DirListControl : public DirList, public Control {
     // Lists `folder` (normalised); returns false when it did not change.
     bool show(const std::string& folder);
     QListWidget* w_;
+    const FileSystem& fs_;
     std::string path_;
     bool quiet_ = false;
 };
@@ -184,7 +186,7 @@ class FileListWidget : public ListWidget {
 
 class FileListControl : public FileList, public Control {
   public:
-    explicit FileListControl(FileListWidget* w);
+    FileListControl(FileListWidget* w, const FileSystem& fs);
     void setPattern(const std::string& pattern) override;
     std::string path() const override { return path_; }
     void setPath(const std::string& folder) override;
@@ -193,6 +195,7 @@ class FileListControl : public FileList, public Control {
   private:
     void refill(const std::string& folder);
     FileListWidget* w_;
+    const FileSystem& fs_;
     std::string path_, pattern_ = "*.*";
     bool quiet_ = false;
 };

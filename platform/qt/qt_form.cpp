@@ -101,6 +101,8 @@ QAccessibleInterface* formWindowFactory(const QString&, QObject* object) {
 }  // namespace
 
 struct QtForm::Impl {
+    explicit Impl(const FileSystem& fs) : fileSystem(fs) {}
+    const FileSystem& fileSystem;  // what the drive, folder and file lists show
     QPointer<FormWindow> window;
     std::string caption;
     int pointer = PointerDefault;
@@ -151,9 +153,9 @@ Built QtForm::Impl::buildRow(const ControlRow& c, QWidget* parent, QGroupBox* fr
         case Kind::ComboBox: return adapt<ComboControl>(new QComboBox(parent), c.items, c.caption);
         case Kind::Timer:
             return {nullptr, std::make_unique<TimerControl>(new QTimer(window), c.interval)};
-        case Kind::DriveList: return adapt<DriveListControl>(new QComboBox(parent));
-        case Kind::DirList: return adapt<DirListControl>(new ListWidget(parent));
-        case Kind::FileList: return adapt<FileListControl>(new FileListWidget(parent));
+        case Kind::DriveList: return adapt<DriveListControl>(new QComboBox(parent), fileSystem);
+        case Kind::DirList: return adapt<DirListControl>(new ListWidget(parent), fileSystem);
+        case Kind::FileList: return adapt<FileListControl>(new FileListWidget(parent), fileSystem);
     }
     throw std::logic_error("a control of no known kind: " + c.name);
 }
@@ -253,7 +255,8 @@ void QtForm::Impl::showWindow() {
     }
 }
 
-QtForm::QtForm(const FormTable& table) : d_(std::make_unique<Impl>()) {
+QtForm::QtForm(const FormTable& table, const FileSystem& fileSystem)
+    : d_(std::make_unique<Impl>(fileSystem)) {
     static const bool factory = (QAccessible::installFactory(formWindowFactory), true);
     (void)factory;
     d_->window = new FormWindow;

@@ -32,8 +32,8 @@ std::string itemBytes(const QListWidgetItem* item) {
 
 // The visible entries of `folder` that are folders (or files), sorted by name.
 // Throws when the folder cannot be read.
-std::vector<std::string> entries(const std::string& folder, bool folders) {
-    auto names = systemFileSystem().list(folder, folders ? FileKind::Folder : FileKind::File);
+std::vector<std::string> entries(const FileSystem& fs, const std::string& folder, bool folders) {
+    auto names = fs.list(folder, folders ? FileKind::Folder : FileKind::File);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const int c = shownName(a).compare(shownName(b), Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
@@ -71,9 +71,9 @@ std::string normalFolder(const std::string& folder) {
 
 // --- Drive list
 
-DriveListControl::DriveListControl(QComboBox* w) : Control(w), w_(w) {
+DriveListControl::DriveListControl(QComboBox* w, const FileSystem& fs) : Control(w), w_(w) {
     w_->setEditable(false);
-    for (const auto& place : systemFileSystem().places())
+    for (const auto& place : fs.places())
         w_->addItem(shownName(place), QByteArray::fromStdString(place));
     connections_.push_back(QObject::connect(w_, &QComboBox::currentIndexChanged, [this] {
         if (!quiet_) raiseEvent(onChange);
@@ -115,7 +115,7 @@ void ListWidget::focusInEvent(QFocusEvent* e) {
 
 // --- Folder list
 
-DirListControl::DirListControl(QListWidget* w) : Control(w), w_(w) {
+DirListControl::DirListControl(QListWidget* w, const FileSystem& fs) : Control(w), w_(w), fs_(fs) {
     w_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Double-click or Enter opens a folder, as in a classic folder list.
     connections_.push_back(
@@ -134,7 +134,7 @@ DirListControl::DirListControl(QListWidget* w) : Control(w), w_(w) {
 
 bool DirListControl::show(const std::string& folder) {
     const std::string path = normalFolder(folder);
-    const auto subfolders = entries(path, true);  // throws before anything changes
+    const auto subfolders = entries(fs_, path, true);  // throws before anything changes
 
     quiet_ = true;
     w_->clear();
@@ -151,7 +151,7 @@ bool DirListControl::show(const std::string& folder) {
     // The folder's ancestors from its place (the volume it lives on, as the drive list
     // shows it) down, then the folder, then its subfolders: other places are reached
     // through the drive list.
-    const std::string place = systemFileSystem().placeOf(path);
+    const std::string place = fs_.placeOf(path);
     add(place, place, 0, open);
     int depth = 0;
     size_t from = place.size() + (place == "/" ? 0 : 1);
@@ -185,7 +185,8 @@ void FileListWidget::mousePressEvent(QMouseEvent* e) {
     pressing = false;
 }
 
-FileListControl::FileListControl(FileListWidget* w) : Control(w), w_(w) {
+FileListControl::FileListControl(FileListWidget* w, const FileSystem& fs)
+    : Control(w), w_(w), fs_(fs) {
     w_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Choosing a file by mouse or keys is a click; so is a click on the file already
     // chosen. Focus alone (which makes the first row current) is not.
@@ -211,7 +212,7 @@ void FileListControl::setPath(const std::string& folder) {
 }
 
 void FileListControl::refill(const std::string& folder) {
-    const auto files = entries(folder, false);
+    const auto files = entries(fs_, folder, false);
     quiet_ = true;
     w_->clear();
     for (const auto& name : files) {

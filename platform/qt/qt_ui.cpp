@@ -45,10 +45,11 @@ bool eventsStopped() {
     return g_stopped;
 }
 
-QtUi::QtUi(std::string title) : title_(std::move(title)) {}
+QtUi::QtUi(std::string title, const FileSystem& fileSystem)
+    : title_(std::move(title)), fileSystem_(fileSystem) {}
 
 std::unique_ptr<Form> QtUi::createForm(const FormTable& table) {
-    return std::make_unique<QtForm>(table);
+    return std::make_unique<QtForm>(table, fileSystem_);
 }
 
 Answer QtUi::msgBox(const std::string& text, Icon icon, Buttons buttons) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/form.h"
 
 class QAction;
@@ -15,8 +16,9 @@ namespace platform::qt {
 
 class QtUi : public Ui {
   public:
-    // `title` is the program's title, shown by every message box.
-    explicit QtUi(std::string title);
+    // `title` is the program's title, shown by every message box; `fileSystem` is what the
+    // windows' file lists show.
+    QtUi(std::string title, const FileSystem& fileSystem);
     std::unique_ptr<Form> createForm(const FormTable& table) override;
     Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) override;
     void endProgram() override;
@@ -27,6 +29,7 @@ class QtUi : public Ui {
 
   private:
     std::string title_;
+    const FileSystem& fileSystem_;
 };
 
 // The visible window in front, which owns the dialogs and boxes shown next, so they are
@@ -45,7 +48,8 @@ bool eventsStopped();
 // A window built from a FormTable: one pixel per 15 twips.
 class QtForm : public Form {
   public:
-    explicit QtForm(const FormTable& table);
+    // Tests of a window alone may leave the file lists on this machine's file system.
+    explicit QtForm(const FormTable& table, const FileSystem& fileSystem = systemFileSystem());
     ~QtForm() override;
     QtForm(const QtForm&) = delete;
     QtForm& operator=(const QtForm&) = delete;

@@ -16,8 +16,9 @@ namespace platform::win32 {
 
 namespace {
 
-std::vector<std::string> sortedEntries(const std::string& folder, FileKind kind) {
-    auto names = systemFileSystem().list(folder, kind);
+std::vector<std::string> sortedEntries(const FileSystem& fs, const std::string& folder,
+                                       FileKind kind) {
+    auto names = fs.list(folder, kind);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const int c = lstrcmpiW(widen(a).c_str(), widen(b).c_str());
         return c != 0 ? c < 0 : a < b;
@@ -153,7 +154,7 @@ void TimerControl::setEnabled(bool v) {
 }
 
 void DriveListControl::fill() {
-    drives = systemFileSystem().places();
+    drives = fs.places();
     for (const auto& d : drives) {
         // "c:" as the classic drive list shows a drive.
         const std::string shown = d.size() == 3 && d[1] == ':' ? d.substr(0, 2) : d;
@@ -193,9 +194,8 @@ void DirListControl::setPath(const std::string& folder) {
 }
 
 bool DirListControl::show(const std::string& folder) {
-    const FileSystem& fs = systemFileSystem();
     const std::string path = fs.absolute(folder);
-    const auto subfolders = sortedEntries(path, FileKind::Folder);
+    const auto subfolders = sortedEntries(fs, path, FileKind::Folder);
     std::vector<std::string> chain;
     for (std::string f = path; !f.empty(); f = fs.parent(f)) chain.insert(chain.begin(), f);
     SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
@@ -239,11 +239,11 @@ void FileListControl::setPattern(const std::string& p) {
 }
 
 void FileListControl::setPath(const std::string& folder) {
-    refill(systemFileSystem().absolute(folder));
+    refill(fs.absolute(folder));
 }
 
 void FileListControl::refill(const std::string& folder) {
-    const auto files = sortedEntries(folder, FileKind::File);
+    const auto files = sortedEntries(fs, folder, FileKind::File);
     const std::wstring mask = widen(pattern);
     quiet = true;
     SendMessageW(hwnd, LB_RESETCONTENT, 0, 0);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/file_system.h"
 #include "platform/win32/win32_record_view.h"
 
 namespace platform::win32 {
@@ -96,7 +97,10 @@ struct TimerControl : Timer, Control {
     bool enabled() const override { return on; }
 };
 
+// The lists of a file dialog show what `fs` holds.
 struct DriveListControl : DriveList, Control {
+    explicit DriveListControl(const FileSystem& f) : fs(f) {}
+    const FileSystem& fs;
     std::vector<std::string> drives;
     bool quiet = false;
     void fill();
@@ -106,6 +110,8 @@ struct DriveListControl : DriveList, Control {
 };
 
 struct DirListControl : DirList, Control {
+    explicit DirListControl(const FileSystem& f) : fs(f) {}
+    const FileSystem& fs;
     std::string current;
     std::vector<std::string> rows;  // the full path of each row
     std::string path() const override { return current; }
@@ -117,6 +123,8 @@ struct DirListControl : DirList, Control {
 };
 
 struct FileListControl : FileList, Control {
+    explicit FileListControl(const FileSystem& f) : fs(f) {}
+    const FileSystem& fs;
     std::string pattern = "*.*", current;
     std::vector<std::string> names;
     bool quiet = false;

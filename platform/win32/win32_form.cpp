@@ -32,7 +32,7 @@ constexpr UINT FocusMoveMsg = WM_APP + 3;
 
 class Win32Form : public Form {
   public:
-    explicit Win32Form(const FormTable& table);
+    Win32Form(const FormTable& table, const FileSystem& fileSystem);
     ~Win32Form() override;
 
     Button& button(const std::string& n) override { return find<ButtonControl>(n); }
@@ -107,6 +107,7 @@ class Win32Form : public Form {
     }
 
     FormTable table_;
+    const FileSystem& fileSystem_;  // what the drive, folder and file lists show
     std::string caption_;
     HWND hwnd_ = nullptr;
     HWND tips_ = nullptr;
@@ -192,10 +193,11 @@ void adjustFrame(RECT& r, DWORD style, DWORD ex, UINT dpi) {
 }  // namespace
 
 std::unique_ptr<Form> Win32Ui::createForm(const FormTable& table) {
-    return std::make_unique<Win32Form>(table);
+    return std::make_unique<Win32Form>(table, fileSystem_);
 }
 
-Win32Form::Win32Form(const FormTable& table) : table_(table), caption_(table.caption) {
+Win32Form::Win32Form(const FormTable& table, const FileSystem& fileSystem)
+    : table_(table), fileSystem_(fileSystem), caption_(table.caption) {
     registerClass();
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, FormClass, widen(caption_).c_str(),
                             WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
@@ -290,10 +292,10 @@ Win32Form::Built Win32Form::buildRow(const Row& r) {
         case Kind::Timer: return buildTimer(r);
         case Kind::DriveList: return buildDriveList(r);
         case Kind::DirList:
-            return {std::make_unique<DirListControl>(),
+            return {std::make_unique<DirListControl>(fileSystem_),
                     create(r, L"LISTBOX", list | r.tab, WS_EX_CLIENTEDGE)};
         case Kind::FileList:
-            return {std::make_unique<FileListControl>(),
+            return {std::make_unique<FileListControl>(fileSystem_),
                     create(r, L"LISTBOX", list | r.tab, WS_EX_CLIENTEDGE)};
     }
     throw std::logic_error("a control of no known kind: " + r.c.name);
@@ -354,7 +356,7 @@ Win32Form::Built Win32Form::buildTimer(const Row& r) {
 }
 
 Win32Form::Built Win32Form::buildDriveList(const Row& r) {
-    auto drives = std::make_unique<DriveListControl>();
+    auto drives = std::make_unique<DriveListControl>(fileSystem_);
     HWND w = create(r, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | r.tab);
     drives->hwnd = w;
     drives->fill();

@@ -73,7 +73,8 @@ void startUp() {
         set();
 }
 
-Win32Ui::Win32Ui(std::string title) : title_(std::move(title)) {
+Win32Ui::Win32Ui(std::string title, const FileSystem& fileSystem)
+    : title_(std::move(title)), fileSystem_(fileSystem) {
     g_ui = this;
 }
 

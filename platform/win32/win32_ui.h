@@ -5,14 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/form.h"
 
 namespace platform::win32 {
 
 class Win32Ui : public Ui {
   public:
-    // `title` is the program's title, shown by every message box.
-    explicit Win32Ui(std::string title);
+    // `title` is the program's title, shown by every message box; `fileSystem` is what the
+    // windows' file lists show.
+    Win32Ui(std::string title, const FileSystem& fileSystem);
     ~Win32Ui() override;
     std::unique_ptr<Form> createForm(const FormTable& table) override;
     Answer msgBox(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok) override;
@@ -27,6 +29,7 @@ class Win32Ui : public Ui {
 
   private:
     std::string title_;
+    const FileSystem& fileSystem_;
 };
 
 // True once reportError has begun; window events are then dropped.

@@ -15,7 +15,7 @@ void pump() {
 }
 
 struct Win32MainWindow : ::testing::Test {
-    platform::win32::Win32Ui ui{"VorbixLoader"};
+    platform::win32::Win32Ui ui{"VorbixLoader", platform::systemFileSystem()};
     std::unique_ptr<platform::Form> form = ui.createForm(VorbixLoader::formTable());
     HWND main = nullptr, downLoad = nullptr, records = nullptr;
 

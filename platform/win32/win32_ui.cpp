@@ -14,10 +14,8 @@ namespace platform::win32 {
 
 namespace {
 
-bool g_stopped = false;
+// The program's one UI, for the controls and the port, which know none.
 Win32Ui* g_ui = nullptr;
-bool g_ended = false;
-int g_exitCode = 0;
 
 // The visible, enabled window of ours in front, which owns the boxes shown next.
 HWND frontWindow() {
@@ -28,19 +26,19 @@ HWND frontWindow() {
 }  // namespace
 
 bool eventsStopped() {
-    return g_stopped;
+    return g_ui && g_ui->stopped_;
 }
 
-void endRequested() {
-    if (g_ui && g_ui->onEndRequest && !g_stopped) runHandler(g_ui->onEndRequest);
+void Win32Ui::endRequested() {
+    if (onEndRequest && !stopped_) runHandler(onEndRequest);
 }
 
-bool pumpUntil(const bool& done) {
+bool Win32Ui::pumpUntil(const bool& done) {
     MSG m;
-    while (!done && !g_ended) {
+    while (!done && !ended_) {
         if (!GetMessageW(&m, nullptr, 0, 0)) {
-            g_ended = true;
-            g_exitCode = static_cast<int>(m.wParam);
+            ended_ = true;
+            exitCode_ = static_cast<int>(m.wParam);
             break;
         }
         // Tab, arrows, Alt+keys; other messages need no look at the window's root.
@@ -50,7 +48,7 @@ bool pumpUntil(const bool& done) {
         TranslateMessage(&m);
         DispatchMessageW(&m);
     }
-    return !g_ended;
+    return !ended_;
 }
 
 void startUp() {
@@ -103,7 +101,7 @@ void Win32Ui::endProgram() {
 }
 
 void Win32Ui::reportError(int number, const std::string& description) {
-    g_stopped = true;
+    stopped_ = true;
     const std::string text = "Run-time error '" + std::to_string(number) + "':\n\n" + description;
     HWND owner = frontWindow();
     MessageBoxW(owner, widen(text).c_str(), widen(title_).c_str(),
@@ -113,7 +111,7 @@ void Win32Ui::reportError(int number, const std::string& description) {
 int Win32Ui::run() {
     const bool never = false;
     pumpUntil(never);
-    return g_exitCode;
+    return exitCode_;
 }
 
 }  // namespace platform::win32

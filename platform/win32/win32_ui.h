@@ -26,23 +26,28 @@ class Win32Ui : public Ui {
 
     // Runs the message loop until endProgram; returns the exit code.
     int run();
+    // Runs the message loop until `done` is true or the program ends; false when it ends.
+    bool pumpUntil(const bool& done);
+
+    // The desktop session ends: raises onEndRequest.
+    void endRequested();
+
+    const FileSystem& fileSystem() const { return fileSystem_; }
 
   private:
+    friend bool eventsStopped();
     std::string title_;
     const FileSystem& fileSystem_;
+    bool stopped_ = false;  // reportError has begun
+    bool ended_ = false;    // the quit message came: no loop runs again
+    int exitCode_ = 0;      // the quit message's
 };
 
 // True once reportError has begun; window events are then dropped.
 bool eventsStopped();
 
-// The desktop session ends: raises the Ui's onEndRequest.
-void endRequested();
-
 // Declares the process DPI-aware, makes this thread COM's apartment for the windows and
 // loads the common controls, before any window exists.
 void startUp();
-
-// Runs the message loop until `done` is true or the program ends; false when it ends.
-bool pumpUntil(const bool& done);
 
 }  // namespace platform::win32

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     bool ended = false;
     endSignals.listen([&ui, &ended] {
         ended = true;
-        if (ui.onEndRequest) ui.onEndRequest();
+        ui.endRequested();
     });
     platform::runHandler([&] { window.Form_Load(); });
     if (ended) return 0;  // the loop that heard it has gone; exec() would not hear it again

@@ -84,6 +84,10 @@ QAction* execMenu(QMenu& menu, const QPoint& at, QAction* item) {
     return menu.exec(at);
 }
 
+void QtUi::endRequested() {
+    if (onEndRequest) onEndRequest();
+}
+
 void QtUi::endProgram() {
     QCoreApplication::exit(0);
 }

@@ -27,6 +27,10 @@ class QtUi : public Ui {
     // program, so nothing runs while the report is open and the process ends after it.
     void reportError(int number, const std::string& description);
 
+    // The system asks the program to end (a termination signal, also at the session's
+    // end): raises onEndRequest. Called behind platform::runHandler (EndSignals).
+    void endRequested();
+
   private:
     std::string title_;
     const FileSystem& fileSystem_;

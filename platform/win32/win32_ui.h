@@ -29,7 +29,8 @@ class Win32Ui : public Ui {
     // Runs the message loop until `done` is true or the program ends; false when it ends.
     bool pumpUntil(const bool& done);
 
-    // The desktop session ends: raises onEndRequest.
+    // The system asks the program to end (the desktop session's end, WM_ENDSESSION):
+    // raises onEndRequest, behind platform::runHandler.
     void endRequested();
 
     const FileSystem& fileSystem() const { return fileSystem_; }

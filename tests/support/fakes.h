@@ -228,10 +228,12 @@ class CommPort : public platform::CommPort {
     explicit CommPort(Log* log) : log(log) {}
     bool portOpen() const override { return open; }
     void setPortOpen(bool v) override;
-    void setCommPort(int16_t n) override { port = set("CommPort", n); }
-    void setSettings(const std::string& s) override { settings = set("Settings", s); }
-    void setInputLen(int16_t n) override { inputLen = set("InputLen", n); }
-    void setRThreshold(int16_t n) override { set("RThreshold", n); }
+    void setCommPort(int16_t n) override { log->push_back("CommPort=" + std::to_string(port = n)); }
+    void setSettings(const std::string& s) override { log->push_back("Settings=" + s); }
+    void setInputLen(int16_t n) override {
+        log->push_back("InputLen=" + std::to_string(inputLen = n));
+    }
+    void setRThreshold(int16_t n) override { log->push_back("RThreshold=" + std::to_string(n)); }
     void setInBufferCount(int16_t n) override;
     void output(const std::string& b) override;
     std::string input() override;
@@ -244,19 +246,11 @@ class CommPort : public platform::CommPort {
     Log* log;
     bool open = false;
     int16_t port = 0, inputLen = 0, event = 0;
-    std::string settings, sent, pending;
+    std::string sent, pending;
     int opens = 0;
     bool failOpen = false, failOutput = false;
 
   private:
-    template <class T>
-    T set(const std::string& what, T v) {
-        if constexpr (std::is_integral_v<T>)
-            log->push_back(what + "=" + std::to_string(v));
-        else
-            log->push_back(what + "=" + v);
-        return v;
-    }
     void mustBeOpen() const;
 };
 

@@ -3,29 +3,21 @@
 // current again afterwards.
 #pragma once
 
-#include <stdlib.h>
-#ifdef _WIN32
-#include <process.h>
-#endif
-
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 
 namespace support {
 
+// A new folder under the system's temporary one, of a name no other test has taken.
 inline std::filesystem::path newScratchFolder() {
-#ifdef _WIN32
-    // No mkdtemp there: a name of this process's own, the first one free.
-    for (unsigned n = 0; n < 1000; ++n) {
-        const auto dir = std::filesystem::temp_directory_path() /
-                         ("vl-" + std::to_string(_getpid()) + "-" + std::to_string(n));
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+        const auto dir =
+            std::filesystem::temp_directory_path() / ("vl-" + std::to_string(random()));
         if (std::filesystem::create_directory(dir)) return dir;
     }
-#else
-    std::string name = (std::filesystem::temp_directory_path() / "vl-XXXXXX").string();
-    if (::mkdtemp(name.data())) return name;
-#endif
     throw std::runtime_error("no scratch folder");
 }
 

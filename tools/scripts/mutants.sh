@@ -48,6 +48,8 @@ main_window/journal.cpp|    file_ = nullptr;\n}|}| the journal is changed after 
 main_window/journal.cpp|    if (!unsynced_ |    if (!pending_ | the end record is answered while a sync has not returned
 main_window/vorbix_loader.cpp|    if (unloading_) return;\n|| the port opens again after the shut-down
 main_window/life_cycle.cpp|journal.end(by == EndedBy::System);|journal.end(false);| a signal or a log-out deletes the unsaved records
+main_window/life_cycle.cpp|    if (unloading_) return;\n    unloading_ = true;|    unloading_ = true;| a signal while the exit box is open starts the shut-down over
+main_window/life_cycle.cpp|end normally.\n            msgBox(e.description(), platform::Icon::Critical);|end normally.| a failed PORT.DAT write at exit goes untold
 platform/fatal.cpp|    std::_Exit(EXIT_FAILURE);|    std::_Exit(EXIT_SUCCESS);| an untrapped error ends the process as a success
 platform/fatal.cpp|    if (g_failing) return;\n|| handlers run while the error report is open
 platform/posix/line_decoder.cpp|errors.push_back(data.size());|errors.push_back(data.size() + 1);| a line error lands one byte late

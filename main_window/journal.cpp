@@ -53,13 +53,22 @@ std::optional<std::string_view> entryAt(std::string_view s, size_t at) {
     return piece;
 }
 
+// Adds the line an entry of `piece` starts with to `out`; by hand, as it runs per record.
+void addEntryHead(std::string& out, std::string_view piece) {
+    const uint32_t fields[] = {uint32_t(piece.size()), crc32(piece)};
+    for (int i = 0; i < 2; ++i) {
+        for (int shift = 28; shift >= 0; shift -= 4)
+            out += "0123456789abcdef"[fields[i] >> shift & 15];
+        out += i == 0 ? " " : "\r\n";
+    }
+}
+
 }  // namespace
 
 std::string Journal::entryHead(std::string_view piece) {
-    char head[EntryHeadSize + 1];
-    std::snprintf(head, sizeof head, "%08x %08x\r\n", unsigned(piece.size()),
-                  unsigned(crc32(piece)));
-    return {head, EntryHeadSize};
+    std::string head;
+    addEntryHead(head, piece);
+    return head;
 }
 
 std::string Journal::leftOver() {
@@ -195,7 +204,10 @@ void Journal::append(std::string_view listed, const platform::TextBox& text) {
         return;
     }
     try {
-        file_->append(entryHead(listed).append(listed));
+        entry_.clear();  // its room kept from record to record
+        addEntryHead(entry_, listed);
+        entry_ += listed;
+        file_->append(entry_);
         pending_ = unsynced_ = unsaved_ = true;
     } catch (const platform::RuntimeError& e) {
         fail(e);

@@ -90,4 +90,5 @@ class Journal {
     bool warned_ = false;
     int64_t lastSync_ = 0;
     std::string warning_;
+    std::string entry_;  // the one append() writes
 };

@@ -252,9 +252,10 @@ void Journal::fail(const platform::RuntimeError& e) {
     // What the file already holds stays: after a crash, some records beat none.
     broken_ = true;
     pending_ = unsynced_ = false;
-    if (!warned_)
-        warning_ += (warning_.empty() ? "" : "\n") +
-                    ("!! crash protection is off: " + e.description() + " !!");
+    if (!warned_) {
+        if (!warning_.empty()) warning_ += '\n';
+        warning_ += "!! crash protection is off: " + e.description() + " !!";
+    }
     warned_ = true;
 }
 

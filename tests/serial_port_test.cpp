@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/posix/termios_comm_port.h"
@@ -160,8 +161,10 @@ namespace {
 
 // The driver's serial settings as a test sets them: answers or refuses, keeps what is set.
 struct FakeDriver : posix::SerialDriver {
-    bool answers = true, takes = true;
-    mutable int flags = 0;
+    FakeDriver(bool answers, bool takes, int flags)
+        : answers(answers), takes(takes), flags(flags) {}
+    bool answers, takes;
+    mutable int flags;
     mutable std::vector<int> set_;  // the flags of every set, in order
     bool get(int, serial_struct& s) const override {
         s = {};
@@ -179,6 +182,7 @@ struct FakeDriver : posix::SerialDriver {
 
 }  // namespace
 
+// The flags found are put back as the port closes, also when a hang-up closes it.
 TEST_F(SerialPort, LowLatencyIsAskedForWhileOpenAndTheFlagsFoundComeBack) {
     constexpr int Other = ASYNC_SKIP_TEST | ASYNC_BOOT_AUTOCONF;
     constexpr int Low = ASYNC_LOW_LATENCY;
@@ -187,35 +191,29 @@ TEST_F(SerialPort, LowLatencyIsAskedForWhileOpenAndTheFlagsFoundComeBack) {
         bool answers, takes;
         int found;
         std::vector<int> whileOpen, afterClose;
+        bool hangUp = false;
     } cases[] = {
         {"a UART or an adapter", true, true, Other, {Other | Low}, {Other | Low, Other}},
         {"already low", true, true, Other | Low, {}, {}},
         {"a pty, no settings", false, true, Other, {}, {}},
         {"a driver that refuses", true, false, Other, {Other | Low}, {Other | Low}},
+        {"a hang-up, the last", true, true, Other, {Other | Low}, {Other | Low, Other}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeDriver driver;
-        driver.answers = c.answers;
-        driver.takes = c.takes;
-        driver.flags = c.found;
+        FakeDriver driver(c.answers, c.takes, c.found);
         port_.setSerialDriver(driver);
         port_.setPortOpen(true);
         EXPECT_TRUE(port_.portOpen());
         EXPECT_EQ(driver.set_, c.whileOpen);
-        port_.setPortOpen(false);
+        if (c.hangUp)
+            ::close(std::exchange(master_, -1));
+        else
+            port_.setPortOpen(false);
+        ASSERT_TRUE(runUntil([&] { return !port_.portOpen(); }));
         EXPECT_EQ(driver.set_, c.afterClose);
         EXPECT_EQ(driver.flags, c.found);
     }
-    // A hang-up closes the port, and the flags found are put back as it closes.
-    FakeDriver driver;
-    driver.flags = Other;
-    port_.setSerialDriver(driver);
-    port_.setPortOpen(true);
-    ::close(master_);
-    master_ = -1;
-    ASSERT_TRUE(runUntil([&] { return !port_.portOpen(); }));
-    EXPECT_EQ(driver.set_, (std::vector<int>{Other | Low, Other}));
 }
 
 int main(int argc, char** argv) {

@@ -1,14 +1,20 @@
-// The record text as a screen reader sees it (QAccessible, the interface AT-SPI serves),
-// and the names of lists and windows. Its role, name and read-only state, the Tab order
-// and the PORT dialog's keys are the end-to-end tests' (atspi_records.sh, orca.sh).
+// The main window's record text as Qt realises it: one character per byte, locked against
+// typing, as the operator and a screen reader meet it (QAccessible, the interface AT-SPI
+// serves); and the names of lists and windows. Its role, name and read-only state, the Tab
+// order and the PORT dialog's keys are the end-to-end tests' (atspi_records.sh, orca.sh).
+// Where each control sits, by its table, is what every click of the end-to-end tests
+// relies on.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
 #include "main_window/vorbix_loader.h"
+#include "platform/qt/byte_codec.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/record_view.h"
 #include "port_settings/port_setei.h"
@@ -31,6 +37,51 @@ struct RecordText : ::testing::Test {
         ASSERT_TRUE(text);
     }
 };
+
+// Only CR LF breaks a line. Which character each byte shows as is the shared table's,
+// checked against the Windows code page by the Windows tests; that any byte string shows
+// its lines and no others is the byte codec fuzz target's.
+TEST(ByteCodec, OnlyCrLfBreaksALineAndOtherBytesShowAsTheirCharacters) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"\r\r\n", u"\u240D\n"},  // a lone CR before the pair stays visible
+        {"a\r\nb\n\r", u"a\nb\u240A\u240D"},
+        {std::string("\0\x80", 2), u"\u2400\u20AC"},
+    };
+    for (const auto& [bytes, shown] : cases)
+        EXPECT_EQ(platform::qt::decodeBytes(bytes), QString::fromStdU16String(shown)) << bytes;
+    // Names are UTF-8 when they are valid UTF-8, the record code page otherwise.
+    for (const char* name : {"L\xc3\xa4ufe", "L\xe4ufe"})
+        EXPECT_EQ(platform::qt::decodeUiText(name), QString::fromStdU16String(u"L\u00E4ufe"));
+}
+
+// The keys that move the caret and select are CaretAndSelectionAsTheOperatorOrAClientMovesThem's.
+TEST_F(RecordText, IsLockedAgainstTypingYetCopiesWhatIsSelected) {
+    Text1.setText("12.345\r\n");
+    QTest::keyClicks(view, "typed\b\r");
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(Text1.text(), "12.345\r\n");
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->selectedText(), "12.345\r\n");
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "12.345\n");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(view->selectedText(), "");
+}
+
+// How often the box repaints meanwhile is record_text_bench's "streaming" figure.
+TEST_F(RecordText, StreamedLinesEndShownWithTheLastOneScrolledIntoView) {
+    std::string expected;
+    for (int i = 0; i < 500; ++i) {
+        const std::string line = "01.2" + std::to_string(i) + "\r\n";
+        Text1.setSelText(line);
+        expected += line;
+        QCoreApplication::processEvents();  // as between two received bytes
+    }
+    QScrollBar* bar = view->verticalScrollBar();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); }));
+    EXPECT_EQ(Text1.text(), expected);
+}
 
 // Offsets count characters as shown: one per byte, one for a CR LF.
 TEST_F(RecordText, ReadsCharactersWordsAndLinesAsShown) {

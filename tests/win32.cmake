@@ -3,7 +3,6 @@
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 add_executable(unit_tests
-  frame_check_test.cpp
   download_test.cpp
   settings_format_test.cpp
   record_lines_test.cpp

@@ -32,11 +32,6 @@ extern "C" int fsync(int fd) {
 
 namespace {
 
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A new file gets the mode the umask gives, never the set-id bits of the one it replaces.
 TEST(Files, SavingOverALinkKeepsItWithTheUmasksModeAndAPipeDoesNotHang) {
     support::ScratchDir dir;
@@ -49,7 +44,7 @@ TEST(Files, SavingOverALinkKeepsItWithTheUmasksModeAndAPipeDoesNotHang) {
     files.print(1, "new\r\n");
     files.close(1);
     EXPECT_TRUE(fs::is_symlink("link.txt"));
-    EXPECT_EQ(read("real.txt"), "new\r\n");
+    EXPECT_EQ(support::bytesOf("real.txt"), "new\r\n");
     ::umask(mask);
     EXPECT_EQ(fs::status("real.txt").permissions(), fs::perms(0640));
     EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);  // no temporary left
@@ -85,7 +80,7 @@ TEST(Files, ASaveOfAnyNameIsSyncedAndThenItsFolderSoTheNewNameOutlivesACrash) {
     files.print(1, "12.345\r\n");
     g_synced.clear();
     files.close(1);
-    EXPECT_EQ(read(name), "12.345\r\n");
+    EXPECT_EQ(support::bytesOf(name), "12.345\r\n");
     ASSERT_EQ(g_synced.size(), 2u);
     EXPECT_EQ(g_synced[1], fs::canonical(dir.path()).string());
 }

@@ -15,11 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void put(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -53,7 +48,7 @@ TEST_F(RecordFiles, SaveAndLoadAreByteExact) {
     for (const std::string& records : {bytes + "\r\n\x80\xFF\r\n", std::string()}) {
         text.value = records;
         ASSERT_TRUE(ok(" SAVE", "trip"));
-        ASSERT_EQ(slurp(at("trip.txt")), records + "\r\n");
+        ASSERT_EQ(support::bytesOf(at("trip.txt")), records + "\r\n");
         text.value = "stale";
         ASSERT_TRUE(ok(" LOAD", "trip"));
         ASSERT_EQ(text.value, records + "\r\n");
@@ -86,8 +81,8 @@ TEST_F(RecordFiles, LoadTakesTheOneFileWhoseExtensionDiffersOnlyInCase) {
     }
     text.value = "new\r\n";
     ASSERT_TRUE(ok(" SAVE", "LAPS"));
-    EXPECT_EQ(slurp(at("LAPS.txt")), "new\r\n\r\n");
-    EXPECT_EQ(slurp(at("LAPS.TXT")), "LAPS.TXT\r\n");
+    EXPECT_EQ(support::bytesOf(at("LAPS.txt")), "new\r\n\r\n");
+    EXPECT_EQ(support::bytesOf(at("LAPS.TXT")), "LAPS.TXT\r\n");
 }
 
 TEST_F(RecordFiles, FailedLoadShowsNonFileKeepsLinesReadAndStaysOpen) {
@@ -158,7 +153,7 @@ TEST_F(RecordFiles, OverwriteIsAskedAndFailedWriteKeepsOldFile) {
     EXPECT_FALSE(closed);
     ASSERT_EQ(ui.boxes.size(), 3u);
     EXPECT_NE(ui.boxes[2].text.find(std::strerror(EFBIG)), std::string::npos);
-    EXPECT_EQ(slurp(at("r.txt")), "old\r\n");
+    EXPECT_EQ(support::bytesOf(at("r.txt")), "old\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);  // no temporary file left
     EXPECT_EQ(files.freeFile(), 1);
 }

@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 // What "PORT.DAT" is: "<none>", "<folder>" or its bytes.
 std::string portDat() {
     if (!fs::is_regular_file("PORT.DAT")) return fs::exists("PORT.DAT") ? "<folder>" : "<none>";
-    std::ifstream in("PORT.DAT", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return support::bytesOf("PORT.DAT");
 }
 
 std::string shown;  // the speed and port the last dialog opened with

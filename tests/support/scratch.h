@@ -4,6 +4,8 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -19,6 +21,12 @@ inline std::filesystem::path newScratchFolder() {
         if (std::filesystem::create_directory(dir)) return dir;
     }
     throw std::runtime_error("no scratch folder");
+}
+
+// A file's bytes, "" when there is none.
+inline std::string bytesOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class ScratchDir {

@@ -9,24 +9,34 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <utility>
 
 #include "platform/error.h"
 #include "platform/posix/termios_comm_port.h"
-#include "tests/support/event_loop.h"
 #include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
 using platform::posix::TermiosCommPort;
-using support::runUntil;
 using Events = std::vector<int16_t>;
 
 namespace {
+
+// Runs the event loop until `done` holds or `limitMs` pass; returns `done()`.
+bool runUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    QTimer tick;  // wakes the wait below to look at `done` again
+    tick.start(5);
+    for (QDeadlineTimer limit(limitMs); !done() && !limit.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
 
 class SerialPort : public ::testing::Test {
   protected:

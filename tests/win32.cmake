@@ -10,7 +10,6 @@ add_executable(unit_tests
   win32/comm_port_test.cpp
   win32/system_test.cpp
   win32/record_view_test.cpp
-  win32/serial_device_test.cpp
 )
 target_link_libraries(unit_tests PRIVATE vl_fakes vl_win32 gtest_main)
 

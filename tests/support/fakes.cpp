@@ -118,18 +118,11 @@ void CommPort::lineError(int16_t code) {
     if (onComm) onComm();
 }
 
-std::optional<std::string> JournalFile::read(int64_t) {
-    if (!unreadable.empty())
-        throw platform::RuntimeError(platform::err::PathFileAccess, unreadable);
-    return bytes;
-}
-
 bool JournalFile::moveAside(const std::string& suffix) {
     if (stuck) throw platform::RuntimeError(platform::err::PermissionDenied, "stuck");
     if (aside.count(suffix)) return false;
     aside[suffix] = bytes.value_or("");
     bytes.reset();
-    unreadable.clear();
     log->push_back("journal aside" + suffix);
     return true;
 }

@@ -266,7 +266,7 @@ class Clock : public platform::Clock {
 // cut would (`synced`). What was moved aside lands in `aside`, by suffix.
 class JournalFile : public platform::JournalFile {
   public:
-    explicit JournalFile(Log* log) : log(log) {}
+    explicit JournalFile(Log* log = nullptr) : log(log) {}
     std::string name() override { return ".vorbixloader.journal"; }
     std::optional<std::string> read(int64_t) override { return bytes; }
     bool moveAside(const std::string& suffix) override;

@@ -118,40 +118,4 @@ void CommPort::lineError(int16_t code) {
     if (onComm) onComm();
 }
 
-bool JournalFile::moveAside(const std::string& suffix) {
-    if (stuck) throw platform::RuntimeError(platform::err::PermissionDenied, "stuck");
-    if (aside.count(suffix)) return false;
-    aside[suffix] = bytes.value_or("");
-    bytes.reset();
-    log->push_back("journal aside" + suffix);
-    return true;
-}
-
-void JournalFile::start(std::string_view head, std::string_view rest) {
-    bytes = synced = std::string(head) + std::string(rest);
-    log->push_back("journal start");
-}
-
-void JournalFile::append(std::string_view b) {
-    *bytes += b;
-    log->push_back("journal+" + std::string(b));
-}
-
-void JournalFile::sync() {
-    synced = *bytes;
-    log->push_back("journal synced");
-}
-
-void JournalFile::startSync() {
-    syncing = *bytes;
-    ++syncs;
-    log->push_back("journal sync started");
-}
-
-void JournalFile::remove() noexcept {
-    bytes.reset();
-    synced.clear();
-    log->push_back("journal removed");
-}
-
 }  // namespace fake

@@ -269,20 +269,42 @@ class JournalFile : public platform::JournalFile {
     explicit JournalFile(Log* log = nullptr) : log(log) {}
     std::string name() override { return ".vorbixloader.journal"; }
     std::optional<std::string> read(int64_t) override { return bytes; }
-    bool moveAside(const std::string& suffix) override;
-    void start(std::string_view head, std::string_view rest) override;
-    void append(std::string_view b) override;
-    void sync() override;
+    bool moveAside(const std::string& suffix) override {
+        if (stuck) throw platform::RuntimeError(platform::err::PermissionDenied, "stuck");
+        if (aside.count(suffix)) return false;
+        aside[suffix] = bytes.value_or("");
+        bytes.reset();
+        log->push_back("journal aside" + suffix);
+        return true;
+    }
+    void start(std::string_view head, std::string_view rest) override {
+        bytes = synced = std::string(head) + std::string(rest);
+        log->push_back("journal start");
+    }
+    void append(std::string_view b) override {
+        *bytes += b;
+        log->push_back("journal+" + std::string(b));
+    }
+    void sync() override {
+        synced = *bytes;
+        log->push_back("journal synced");
+    }
     // A sync in the background that has not returned, as on a disk slower than the logger.
-    void startSync() override;
+    void startSync() override {
+        syncing = *bytes;
+        log->push_back("journal sync started");
+    }
     void clear() override { remove(); }  // as a file of no records
-    void remove() noexcept override;
+    void remove() noexcept override {
+        bytes.reset();
+        synced.clear();
+        log->push_back("journal removed");
+    }
 
     Log* log;
     std::optional<std::string> bytes;
     std::string synced;   // what a sync that has returned put on the disk
     std::string syncing;  // what the last sync started in the background covers
-    int syncs = 0;        // started in the background
     bool stuck = false;   // moving aside fails
     std::map<std::string, std::string> aside;
 };

@@ -55,7 +55,7 @@ TEST(ByteCodec, OnlyCrLfBreaksALineAndOtherBytesShowAsTheirCharacters) {
 }
 
 // How often the box repaints meanwhile is record_text_bench's "streaming" figure.
-TEST_F(RecordText, StreamedLinesEndShownWithTheLastOneScrolledIntoView) {
+TEST_F(RecordText, StreamedLinesEndShownWithTheLastOneScrolledIntoViewAndPlaced) {
     std::string expected;
     for (int i = 0; i < 500; ++i) {
         const std::string line = "01.2" + std::to_string(i) + "\r\n";
@@ -67,6 +67,13 @@ TEST_F(RecordText, StreamedLinesEndShownWithTheLastOneScrolledIntoView) {
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); }));
     EXPECT_EQ(Text1.text(), expected);
+    // Where a screen reader's review finds it: a point in a character's right half is still
+    // that character; a line scrolled out of view has no place.
+    const int lastDigit = text->characterCount() - 2;
+    const QRect last = text->characterRect(lastDigit);
+    ASSERT_FALSE(last.isEmpty());
+    EXPECT_EQ(text->offsetAtPoint(last.center() + QPoint(last.width() / 4, 0)), lastDigit);
+    EXPECT_TRUE(text->characterRect(0).isEmpty());
 }
 
 // Offsets count characters as shown: one per byte, one for a CR LF.
@@ -146,18 +153,6 @@ TEST_F(RecordText, CaretSelectionAndCopyAsTheOperatorOrAClientMovesThemButNoTypi
     EXPECT_EQ(QApplication::clipboard()->text(), "01.234\n05.678\n");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(view->selectedText(), "");
-}
-
-// Where a screen reader's review finds the text: a point in a character's right half is
-// still that character; a line scrolled out of view has no place.
-TEST_F(RecordText, PlacesOnTheScreen) {
-    std::string many;
-    for (int i = 0; i < 500; ++i) many += "12.345\r\n";
-    Text1.setText(many);
-    const QRect first = text->characterRect(0);
-    ASSERT_FALSE(first.isEmpty());
-    EXPECT_EQ(text->offsetAtPoint(first.center() + QPoint(first.width() / 4, 0)), 0);
-    EXPECT_TRUE(text->characterRect(text->characterCount() - 2).isEmpty());
 }
 
 // What a screen reader names the file lists and a dialog by: a folder by its name and its

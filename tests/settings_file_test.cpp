@@ -27,12 +27,13 @@ std::string shown;  // the speed and port the last dialog opened with
 std::function<void(fake::Form&)> answer(int port, std::string bps, std::string typed = "",
                                         bool ok = true) {
     return [=](fake::Form& f) {
-        shown = f.fcombo("Combo1").text();
+        fake::ComboBox& combo = f.fcombo("Combo1");
+        shown = combo.text();
         for (int i = 0; i < port_setei::PortCount; ++i)
             if (f.option("com_no", i).value()) shown += " com" + std::to_string(i + 1);
         if (port) f.option("com_no", port - 1).onClick();
-        if (!bps.empty()) f.fcombo("Combo1").choose(bps);
-        if (!typed.empty()) f.fcombo("Combo1").value = typed;
+        if (!bps.empty()) combo.value = bps, combo.onClick();  // picked from the list
+        if (!typed.empty()) combo.value = typed;
         if (ok) return f.fbutton("ok_bot").onClick();
         f.onUnload();
         f.unload();

@@ -90,10 +90,6 @@ struct ComboBox : platform::ComboBox, Control {
     std::string value;
     std::string text() const override { return value; }
     void setText(const std::string& s) override { value = s; }
-    void choose(const std::string& item) {  // the operator picks a list item
-        value = item;
-        if (onClick) onClick();
-    }
 };
 
 struct DriveList : platform::DriveList, Control {

@@ -161,18 +161,17 @@ TEST(JournalCrash, EachCutRestoresTheWholeEntriesAndEveryLapOlderThanASyncInterv
 // end-to-end test's; unsaved records kept through a signal, the damaged-journal table's.
 TEST(Journal, KeptWhileRecordsAreUnsavedAndRemovedOnceTheyAreNot) {
     struct Case {
-        const char* what;
         std::function<void(Loader&)> act;
         std::optional<std::string> left;
     };
     const Case cases[] = {
-        {"saved, then one more", [](Loader& r) { r.file(" SAVE", "s"), r.comm.receive(lap("c")); },
+        // Saved, then one more.
+        {[](Loader& r) { r.file(" SAVE", "s"), r.comm.receive(lap("c")); },
          H + E("a\r\nb\r\nc\r\n")},
         // A load leaves nothing unsaved; the next record brings what the text then holds.
-        {"loaded, then one more",
-         [](Loader& r) { r.file(" SAVE", "s"), r.file(" LOAD", "s"), r.comm.receive(lap("c")); },
+        {[](Loader& r) { r.file(" SAVE", "s"), r.file(" LOAD", "s"), r.comm.receive(lap("c")); },
          H + E("a\r\nb\r\n\r\nc\r\n")},
-        {"new download without records", [](Loader& r) { r.vl.down_load_Click(); }, std::nullopt},
+        {[](Loader& r) { r.vl.down_load_Click(); }, std::nullopt},  // a download without records
     };
     for (const auto& c : cases) {
         Loader r;
@@ -181,8 +180,8 @@ TEST(Journal, KeptWhileRecordsAreUnsavedAndRemovedOnceTheyAreNot) {
         r.end();
         c.act(r);
         r.vl.Form_Unload(VorbixLoader::EndedBy::System);
-        EXPECT_EQ(r.jf.bytes, c.left) << c.what;
-        EXPECT_EQ(r.jf.synced, r.jf.bytes.value_or("")) << c.what;
+        EXPECT_EQ(r.jf.bytes, c.left);
+        EXPECT_EQ(r.jf.synced, r.jf.bytes.value_or(""));
     }
 }
 
@@ -281,13 +280,11 @@ TEST(Journal, AShutDownInANestedLoopIsFinal) {
         r.comm.receive(lap("a"));
         handler(r);
         ASSERT_TRUE(r.ui.ended);
-        EXPECT_EQ(r.log.end(), std::find_if(r.log.begin() + r.at("end"), r.log.end(),
-                                            [](const std::string& e) {
-                                                return e == "PortOpen=true" ||
-                                                       e.starts_with("Output=") ||
-                                                       e.starts_with("journal");
-                                            }))
-            << r.at("end");
+        EXPECT_EQ(r.log.end(),
+                  std::find_if(r.log.begin() + r.at("end"), r.log.end(), [](const std::string& e) {
+                      return e == "PortOpen=true" || e.starts_with("Output=") ||
+                             e.starts_with("journal");
+                  }));
     }
 }
 
@@ -338,11 +335,6 @@ TEST(JournalFile, TakesRecordsWhileSyncingAndReadsThemBackWholeOneAProgram) {
 #ifndef _WIN32
 namespace fs = std::filesystem;
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // What the test puts at the journal's name on the real file system, beside a file of the
 // operator's: start-up reads none of it and writes nothing through it; it is moved aside
 // as it is, under a name of its own, named in one box, and the next download journals
@@ -368,7 +360,7 @@ TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThro
          [&] { return fs::file_size(aside) == Journal::ReadLimit + 1; },
          name + ": 16777217 bytes, over the limit of 16777216)"},
         {[&] { std::ofstream(name) << "VorbixLoader journal 3\r\n1  12.345\r\n"; },
-         [&] { return contents(aside) == "VorbixLoader journal 3\r\n1  12.345\r\n"; },
+         [&] { return support::bytesOf(aside) == "VorbixLoader journal 3\r\n1  12.345\r\n"; },
          name + ": not of a format this version knows)"},
     };
     for (const auto& c : cases) {
@@ -385,8 +377,8 @@ TEST(JournalFile, WhatStartUpCannotReadIsMovedAsideAsItIsAndNothingIsWrittenThro
         r.start();
         r.comm.receive(lap("a"));
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name))) << c.why;
-        EXPECT_EQ(contents(name), H + E("a\r\n")) << c.why;
-        EXPECT_EQ(contents(victim), "the operator's") << c.why;
+        EXPECT_EQ(support::bytesOf(name), H + E("a\r\n")) << c.why;
+        EXPECT_EQ(support::bytesOf(victim), "the operator's") << c.why;
         // Another the same day takes a name of its own.
         file->remove();
         c.put();

@@ -54,7 +54,7 @@ class StreamPort : public fake::SilentPort {
 // The record text without the change log of the test fake.
 struct QuietText : fake::TextBox {
     void setText(const std::string& s) override { value = s; }
-    void setSelText(const std::string& s) override { value += s; }
+    void setSelText(std::string s) override { value += s; }
 };
 
 std::vector<std::string> lapLines(int count) {

@@ -70,10 +70,10 @@ class RecordTextMemory {
         Journal journal(file.get(), clock);
         start();
         {
-            const std::string records = journal.leftOver();
-            text_.setText("");
-            text_.setSelText(records);
+            std::string records = journal.leftOver();
             journal.restore(records);
+            text_.setText("");
+            text_.setSelText(std::move(records));
         }
         report("restore of a 16 MiB journal", bytes);
         journal.allSaved();

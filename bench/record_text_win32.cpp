@@ -40,7 +40,7 @@ struct EditText : platform::TextBox {
     }
     std::string text() const override { return {}; }
     void setText(const std::string&) override {}
-    void setSelText(const std::string& s) override {
+    void setSelText(std::string s) override {
         SendMessageW(hwnd, EM_REPLACESEL, FALSE,
                      reinterpret_cast<LPARAM>(platform::win32::recordChars(s).c_str()));
     }

@@ -58,14 +58,15 @@ void VorbixLoader::Form_Unload(EndedBy by) {
 }
 
 void VorbixLoader::offerLeftOverRecords() {
-    const std::string records = journal.leftOver();
+    std::string records = journal.leftOver();
     if (!records.empty()) {
         if (msgBox("!! unsaved records found, restore? !!", platform::Icon::Question,
                    platform::Buttons::YesNoDefaultYes) == platform::Answer::Yes) {
-            // As a load leaves them: the caret after the last, where the next record goes.
-            Text1.setText("");
-            Text1.setSelText(records);
             journal.restore(records);
+            // As a load leaves them: the caret after the last, where the next record goes.
+            // Moved, not copied: a large journal's records are held once.
+            Text1.setText("");
+            Text1.setSelText(std::move(records));
         } else {
             journal.discard();
         }

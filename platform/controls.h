@@ -37,8 +37,9 @@ struct TextBox {
     virtual std::string text() const = 0;
     virtual void setText(const std::string& s) = 0;
     // Replaces the selection, or inserts at the caret when nothing is selected;
-    // the caret ends after the inserted text.
-    virtual void setSelText(const std::string& s) = 0;
+    // the caret ends after the inserted text. Taken by value: a restore's text moved in
+    // is held once, not copied.
+    virtual void setSelText(std::string s) = 0;
 };
 
 struct OptionButton {

@@ -20,12 +20,12 @@ void RecordLines::setText(std::string_view bytes) {
     std::vector<size_t>{0}.swap(starts_);
     widest_ = 0;
     caret_ = anchor_ = {};
-    replaceSelection(bytes);
+    replaceSelection(std::string(bytes));
     caret_ = anchor_ = {};
     changedFrom_ = 0;
 }
 
-void RecordLines::replaceSelection(std::string_view bytes) {
+void RecordLines::replaceSelection(std::string bytes) {
     const Pos a = start(), b = end();
     const size_t from = starts_[a.line] + a.col, to = starts_[b.line] + b.col;
     const size_t grown = bytes.size() - (to - from);  // wraps when it shrinks; sums stay right
@@ -43,7 +43,10 @@ void RecordLines::replaceSelection(std::string_view bytes) {
     const size_t most = starts_.size() + after.size() +
                         static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
     if (most > starts_.capacity()) starts_.reserve(std::max(most, 2 * starts_.capacity()));
-    bytes_.replace(from, to - from, bytes);
+    if (bytes_.empty())
+        bytes_.swap(bytes);  // `bytes` is gone from here on
+    else
+        bytes_.replace(from, to - from, bytes);
     size_t read = from > starts_[a.line] ? from - 1 : from, write = read;
     Pos caret;
     for (;;) {

@@ -23,7 +23,8 @@ class RecordLines {
     std::string text() const;
     void setText(std::string_view bytes);  // the caret goes to the start
     // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
-    void replaceSelection(std::string_view bytes);
+    // Taken by value: an empty text takes a large one over (a restore) without a copy.
+    void replaceSelection(std::string bytes);
     // Positions are byte offsets into text(); one inside a CR LF moves past it.
     void select(size_t anchor, size_t caret);
     // Moves the caret as the operator did; the selection follows unless `extend`.

@@ -91,7 +91,7 @@ void LineTextControl::setText(const std::string& s) {
     w_->setCursorPosition(0);
 }
 
-void LineTextControl::setSelText(const std::string& s) {
+void LineTextControl::setSelText(std::string s) {
     w_->insert(decodeUiText(s));
 }
 
@@ -107,8 +107,8 @@ void RecordTextControl::setText(const std::string& s) {
     w_->setText(s);
 }
 
-void RecordTextControl::setSelText(const std::string& s) {
-    w_->replaceSelection(s);
+void RecordTextControl::setSelText(std::string s) {
+    w_->replaceSelection(std::move(s));
 }
 
 // --- Option button

@@ -83,7 +83,7 @@ class LineTextControl : public TextBox, public Control {
     explicit LineTextControl(QLineEdit* w);
     std::string text() const override;
     void setText(const std::string& s) override;
-    void setSelText(const std::string& s) override;
+    void setSelText(std::string s) override;
 
   private:
     QLineEdit* w_;
@@ -95,7 +95,7 @@ class RecordTextControl : public TextBox, public Control {
     explicit RecordTextControl(RecordView* w);
     std::string text() const override;
     void setText(const std::string& s) override;
-    void setSelText(const std::string& s) override;
+    void setSelText(std::string s) override;
 
   private:
     RecordView* w_;

@@ -40,9 +40,9 @@ void RecordView::setText(std::string_view bytes) {
     changed();
 }
 
-void RecordView::replaceSelection(std::string_view bytes) {
+void RecordView::replaceSelection(std::string bytes) {
     noteTextChange(!lines_.hasSelection() && lines_.caret() == lines_.last());
-    lines_.replaceSelection(bytes);
+    lines_.replaceSelection(std::move(bytes));
     changed();
 }
 

@@ -31,7 +31,7 @@ class RecordView : public QAbstractScrollArea {
     std::string text() const { return lines_.text(); }
     void setText(std::string_view bytes);  // the caret goes to the start
     // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
-    void replaceSelection(std::string_view bytes);
+    void replaceSelection(std::string bytes);
     // Positions are byte offsets into text(); one inside a CR LF moves past it.
     void select(size_t anchor, size_t caret);
     std::string selectedText() const { return lines_.selectedText(); }

@@ -70,7 +70,7 @@ void LineTextControl::setText(const std::string& s) {
     SendMessageW(hwnd, EM_SETSEL, 0, 0);
 }
 
-void LineTextControl::setSelText(const std::string& s) {
+void LineTextControl::setSelText(std::string s) {
     SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(widen(s).c_str()));
 }
 

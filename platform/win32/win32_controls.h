@@ -61,7 +61,7 @@ struct LabelControl : Label, Control {
 struct LineTextControl : TextBox, Control {
     std::string text() const override;
     void setText(const std::string& s) override;
-    void setSelText(const std::string& s) override;
+    void setSelText(std::string s) override;
 };
 
 // Many lines, read-only yet with a caret and selection; a window of our own.
@@ -69,7 +69,7 @@ struct RecordTextControl : TextBox, Control {
     std::unique_ptr<RecordView> view;
     std::string text() const override { return view->text(); }
     void setText(const std::string& s) override { view->setText(s); }
-    void setSelText(const std::string& s) override { view->replaceSelection(s); }
+    void setSelText(std::string s) override { view->replaceSelection(std::move(s)); }
 };
 
 struct OptionControl : OptionButton, Control {

@@ -57,8 +57,8 @@ void RecordView::setText(std::string_view bytes) {
     changed();
 }
 
-void RecordView::replaceSelection(std::string_view bytes) {
-    lines_.replaceSelection(bytes);
+void RecordView::replaceSelection(std::string bytes) {
+    lines_.replaceSelection(std::move(bytes));
     changed();
 }
 

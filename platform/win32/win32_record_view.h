@@ -31,7 +31,7 @@ class RecordView {
     std::string text() const { return lines_.text(); }
     void setText(std::string_view bytes);  // the caret goes to the start
     // Replaces the selection, or inserts at the caret; the caret ends after the bytes.
-    void replaceSelection(std::string_view bytes);
+    void replaceSelection(std::string bytes);
 
   private:
     using Pos = RecordLines::Pos;

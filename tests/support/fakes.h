@@ -65,7 +65,7 @@ struct TextBox : platform::TextBox, Control {
         selStart = selLength = 0;
         log->push_back(name + ".text=" + s);
     }
-    void setSelText(const std::string& s) override {
+    void setSelText(std::string s) override {
         if (room-- <= 0) throw platform::RuntimeError(platform::err::Overflow, "Out of room");
         value.replace(selStart, selLength, s);
         selStart += s.size();

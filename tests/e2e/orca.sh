@@ -53,9 +53,10 @@ touch "$WORK/run1.txt"
 start_sim --count=6 --pace=300
 ln -s "$SIM_DEV" "$WORK/COM2"
 printf '2\r\n"57600"\r\n"%s"\r\n' "$WORK" >"$WORK/PORT.DAT"
+# Marked before the start: Orca may speak the window before wait_window sees it.
+mark
 start_program
 MAIN_WIN=$(wait_window "$MAIN")
-mark
 heard 'frame'
 
 # "down load" from the record text; the focus comes back to it while the laps come.
